@@ -1,0 +1,86 @@
+#include "driver/driver.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "driver/version.h"
+#include "scanner/console_output.h"
+#include "scanner/file_scan.h"
+
+namespace stylo {
+namespace {
+
+constexpr std::string_view list_option = "--file-list=";
+
+void write_usage(std::string_view program) {
+  write_error_line({"Usage: ", program, " <filename>"});
+  write_error_line({"or     ", program, " --file-list=<file>"});
+  write_error_line({"       (use '-' as <file> for standard input)"});
+  write_error_line({"Version ", version_text});
+}
+
+// The list's reader lives for the run, like the cursor's, so that its buffer
+// is allocated once.
+line_reader list_input;
+
+// Opens a named list. A directory opens on Linux; its first read (EISDIR)
+// tells it apart, and it counts as a list that cannot be opened.
+bool open_list(const std::string& name) {
+  const int fd = name.empty() ? -1 : ::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  open_input(list_input, fd, true);
+  if (prime_input(list_input) == read_status::line) return true;
+  if (list_input.read_errno != EISDIR) fail_parsing(name);
+  close_input(list_input);
+  return false;
+}
+
+}  // namespace
+
+void read_file_list(line_reader& list, std::string_view list_name) {
+  std::string_view name;
+  for (;;) {
+    switch (read_line(list, name)) {
+      case read_status::line:
+        // The view stays valid while the file is checked: the list is not
+        // read again until check_file returns.
+        check_file(name);
+        break;
+      case read_status::end:
+        return;
+      case read_status::error:
+        fail_parsing(list_name);
+    }
+  }
+}
+
+int run_stylo(int argc, const char* const* argv) {
+  if (argc != 2) {
+    write_usage(argc > 0 && argv[0] != nullptr ? argv[0] : "stylo");
+    return 1;
+  }
+  const std::string_view argument = argv[1];
+  if (argument.substr(0, list_option.size()) != list_option) {
+    check_file(argument);
+    return 0;
+  }
+  const std::string list_name(argument.substr(list_option.size()));
+  if (list_name == "-") {
+    open_input(list_input, STDIN_FILENO, false);
+    read_file_list(list_input, list_name);
+    return 0;
+  }
+  if (!open_list(list_name)) {
+    write_error_line({"Unable to open file list '", list_name, "'"});
+    return 1;
+  }
+  read_file_list(list_input, list_name);
+  close_input(list_input);
+  return 0;
+}
+
+}  // namespace stylo

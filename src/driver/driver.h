@@ -1,0 +1,22 @@
+#pragma once
+/// The command line: one source file, or a list of them.
+///
+///   stylo <filename>
+///   stylo --file-list=<file>      (use '-' as <file> for standard input)
+
+#include <string_view>
+
+#include "scanner/line_reader.h"
+
+namespace stylo {
+
+/// The program: takes the arguments as main receives them and returns the
+/// exit status (1 for a usage error or a list that cannot be opened, else 0).
+int run_stylo(int argc, const char* const* argv);
+
+/// Checks every line of the list, in order, as a file name exactly as it
+/// stands (an empty line is an empty name). `list_name` is the list's name
+/// for messages: a read error ends the run with "Failed while parsing".
+void read_file_list(line_reader& list, std::string_view list_name);
+
+}  // namespace stylo

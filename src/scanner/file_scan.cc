@@ -1,0 +1,86 @@
+#include "scanner/file_scan.h"
+
+#include <string>
+
+#include "rules/assignment_rule.h"
+#include "rules/keyword_rule.h"
+#include "scanner/char_classes.h"
+#include "scanner/source_cursor.h"
+
+namespace stylo {
+
+void check_file(std::string_view name) {
+  if (!open_source(name)) return;
+  reset_cursor();
+  scan_file_plain();
+  close_source();
+}
+
+void scan_file_plain() {
+  while (!source_cursor.end_flag) {
+    const char c = current_char();
+    if (is_digit(c) || is_identifier_start(c)) {
+      // The character that ended the word is examined next, unmoved.
+      scan_word();
+      continue;
+    }
+    switch (c) {
+      case '\t': case '\n': case ' ': case ';': case '{': case '}':
+        break;
+      case '"': case '\'':
+        skip_to(c);
+        break;
+      case '#':
+        skip_to('\n');
+        break;
+      case '/':
+        // A '/' that opens no comment is not an operator the rules look at.
+        if (char_at(source_cursor.column + 1) == '*') {
+          skip_block_comment();
+        } else if (char_at(source_cursor.column + 1) == '/') {
+          skip_to('\n');
+        }
+        break;
+      default:
+        check_assignment_operator();
+        break;
+    }
+    advance();
+  }
+}
+
+void scan_word() {
+  static std::string word;  // reused: no allocation per word
+  word.clear();
+  while (is_word_char(current_char())) {
+    word += current_char();
+    advance();
+  }
+  check_keyword_parenthesis(word);
+}
+
+void skip_to(char delimiter) {
+  cursor_state& c = source_cursor;
+  advance();
+  // Once the input has ended, advance() only circles within the last line;
+  // end_flag is what stops a skip that the file never closed.
+  while (!c.end_flag) {
+    if (c.column >= c.line_buffer.size()) return;  // the end of the line closes the skip
+    const char ch = current_char();
+    if (ch == delimiter) return;
+    ++c.column;
+    if (ch == '\\') advance();  // takes the next character, or the line end, with it
+  }
+}
+
+void skip_block_comment() {
+  advance();
+  advance();
+  while (!source_cursor.end_flag &&
+         !(current_char() == '*' && char_at(source_cursor.column + 1) == '/')) {
+    advance();
+  }
+  if (!source_cursor.end_flag) advance();
+}
+
+}  // namespace stylo

@@ -1,0 +1,131 @@
+#include "scanner/line_reader.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <poll.h>
+#include <unistd.h>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace stylo {
+namespace {
+
+// Room for a whole chunk after any unfinished line of ordinary length.
+constexpr std::size_t initial_capacity = 2 * read_chunk;
+
+// Grows the buffer to at least `wanted` usable bytes, keeping its content.
+// On Linux the buffer is a private mapping that mremap moves without copying
+// and whose untouched pages cost no memory, so a 256 MiB line costs about
+// 256 MiB whatever the capacity reached by doubling.
+void grow_buffer(line_reader& reader, std::size_t wanted) {
+  std::size_t capacity = reader.capacity == 0 ? initial_capacity : reader.capacity;
+  while (capacity < wanted) capacity *= 2;
+  const std::size_t old_bytes = reader.capacity == 0 ? 0 : reader.capacity + buffer_padding;
+  const std::size_t new_bytes = capacity + buffer_padding;
+#if defined(__linux__)
+  void* p = old_bytes == 0
+                ? mmap(nullptr, new_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                : mremap(reader.buffer, old_bytes, new_bytes, MREMAP_MAYMOVE);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+#else
+  (void)old_bytes;
+  void* p = std::realloc(reader.buffer, new_bytes);
+  if (p == nullptr) throw std::bad_alloc();
+#endif
+  reader.buffer = static_cast<char*>(p);
+  reader.capacity = capacity;
+}
+
+// Reads once into the free space after `end`. Returns false on a read error.
+bool fill(line_reader& reader) {
+  if (reader.begin > 0) {
+    // Only the unfinished line is kept: move it to the front.
+    const std::size_t kept = reader.end - reader.begin;
+    std::memmove(reader.buffer, reader.buffer + reader.begin, kept);
+    reader.begin = 0;
+    reader.end = kept;
+  }
+  if (reader.capacity - reader.end < read_chunk) grow_buffer(reader, reader.end + read_chunk);
+  for (;;) {
+    const ssize_t n = ::read(reader.fd, reader.buffer + reader.end, read_chunk);
+    if (n > 0) {
+      char* fresh = reader.buffer + reader.end;
+      // Ctrl-Z ends text input: what follows it is never looked at.
+      if (const void* z = std::memchr(fresh, 0x1A, static_cast<std::size_t>(n))) {
+        reader.end += static_cast<std::size_t>(static_cast<const char*>(z) - fresh);
+        reader.input_ended = true;
+      } else {
+        reader.end += static_cast<std::size_t>(n);
+      }
+      return true;
+    }
+    if (n == 0) {
+      reader.input_ended = true;
+      return true;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      // A non-blocking standard input: wait for it rather than give up.
+      pollfd wait_for{reader.fd, POLLIN, 0};
+      ::poll(&wait_for, 1, -1);
+      continue;
+    }
+    reader.read_errno = errno;
+    return false;
+  }
+}
+
+}  // namespace
+
+void open_input(line_reader& reader, int fd, bool owns) {
+  if (reader.buffer == nullptr) grow_buffer(reader, initial_capacity);
+  reader.fd = fd;
+  reader.owns_fd = owns;
+  reader.begin = reader.end = 0;
+  reader.input_ended = false;
+  reader.met_end = false;
+  reader.read_errno = 0;
+}
+
+void close_input(line_reader& reader) {
+  if (reader.owns_fd && reader.fd >= 0) ::close(reader.fd);
+  reader.fd = -1;
+  reader.owns_fd = false;
+}
+
+read_status prime_input(line_reader& reader) {
+  if (reader.input_ended || reader.end > reader.begin) return read_status::line;
+  return fill(reader) ? read_status::line : read_status::error;
+}
+
+read_status read_line(line_reader& reader, std::string_view& line) {
+  std::size_t searched = reader.begin;
+  for (;;) {
+    const char* start = reader.buffer + reader.begin;
+    const void* lf = std::memchr(reader.buffer + searched, '\n', reader.end - searched);
+    if (lf != nullptr) {
+      std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+      reader.begin += length + 1;
+      if (length > 0 && start[length - 1] == '\r') --length;
+      line = std::string_view(start, length);
+      return read_status::line;
+    }
+    if (reader.input_ended) {
+      reader.met_end = true;
+      if (reader.begin == reader.end) return read_status::end;
+      // A last line without line feed keeps even a final carriage return.
+      line = std::string_view(start, reader.end - reader.begin);
+      reader.begin = reader.end;
+      return read_status::line;
+    }
+    const std::size_t kept = reader.end - reader.begin;
+    if (!fill(reader)) return read_status::error;
+    searched = reader.begin + kept;
+  }
+}
+
+}  // namespace stylo
