@@ -1,0 +1,97 @@
+// The file scan: what is skipped, where skips end, words, and files that
+// end inside a skip.
+
+#include "scanner/file_scan.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+struct scan_case {
+  const char* name;
+  std::string text;
+  std::vector<std::string> expected;
+};
+
+using list = std::vector<std::string>;
+
+const std::vector<scan_case>& scan_cases() {
+  static const std::vector<scan_case> cases = {
+      // Skipped text gives nothing.
+      {"string literal", "s = \"if(x) y=-1\";\n", {}},
+      {"character literal", "c = 'if(';\n", {}},
+      {"block comment", "/* if(x) y=-1 */\n", {}},
+      {"line comment", "x; // if(x) y=-1\n", {}},
+      {"preprocessor line", "#if(X)\n", {}},
+      {"hash mid-line", "x = 1; # if( a=-1\n", {}},
+      // Where skips end, the scan goes on.
+      {"after string", "\"a\"if(x)\n", {"1:if"}},
+      {"after char", "'a'while(x)\n", {"1:while"}},
+      {"after block comment", "/**/if(x)\n", {"1:if"}},
+      {"escaped apostrophe", "c='\\''; if(c)\n", {"1:if"}},
+      {"escaped backslash in char", "c='\\\\'; if(c)\n", {"1:if"}},
+      {"escaped quote in string", "s=\"\\\"\"; if(s)\n", {"1:if"}},
+      {"open string ends at line end", "s = \"abc\nif(x)\n", {"2:if"}},
+      {"open char ends at line end", "c = 'a\nfor(;;)\n", {"2:for"}},
+      // Backslash continuation of every kind of skip.
+      {"continued define", "#define F(a) if(a) \\\nwhile(a)\nif(b)\n", {"3:if"}},
+      {"continued line comment", "// note \\\nif(x)\n", {}},
+      {"continued string", "s = \"abc\\\nif(a) def\";\nif(b)\n", {"3:if"}},
+      {"continued char literal", "c = '\\\nif(a)'; if(b)\n", {"2:if"}},
+      {"two backslashes do not continue", "// note \\\\\nif(x)\n", {"2:if"}},
+      {"three backslashes continue", "# x \\\\\\\nif(x)\nif(y)\n", {"3:if"}},
+      {"continuation onto empty line", "// a \\\n\nif(x)\n", {"3:if"}},
+      {"continued CRLF line comment", "// a \\\r\nif(x)\r\nif(y)\r\n", {"3:if"}},
+      // Block comments.
+      {"comment over lines", "/* if(\n while(\n */ for(;;)\n", {"3:for"}},
+      {"slash star slash is open", "/*/ if(x) */ if(y)\n", {"1:if"}},
+      {"star star slash closes", "/**/ if(y)\n", {"1:if"}},
+      {"star and slash split by line end", "/* a *\n/ if(x)\n*/ if(y)\n", {"3:if"}},
+      {"slash not a comment", "x/=-1;\n", {"1:=-"}},
+      {"division then if", "a = b / c; if(a)\n", {"1:if"}},
+      // Words.
+      {"underscore prefix", "_while(x)\n", {}},
+      {"digit prefix", "2if(x)\n", {}},
+      {"number word", "0x1F if(x)\n", {"1:if"}},
+      {"high byte splits words", "\xE9if(x)\n", {"1:if"}},
+      {"tab separates", "if\t(x)\n", {}},
+      {"CR is not a separator word char", "\rif(x)\n", {"1:if"}},
+      // The end of input inside a skip: the file's scan ends, no hang.
+      {"unterminated block comment", "if(a)\n/* open\nif(b)\n", {"1:if"}},
+      {"unterminated block comment no LF", "/* if(", {}},
+      {"continued comment at end of input", "if(a) // \\", {"1:if"}},
+      {"continued string at end of input", "\"abc\\", {}},
+      {"continued preprocessor at end of input", "#x \\\n", {}},
+      {"hash alone at end", "#", {}},
+      {"ends after star", "/* *", {}},
+      {"last line without line feed", "if(x)", {"1:if"}},
+  };
+  return cases;
+}
+
+TEST(FileScan, SkipsAndWords) {
+  for (const scan_case& c : scan_cases()) {
+    EXPECT_EQ(stylo_test::findings(c.text), c.expected) << c.name;
+  }
+}
+
+TEST(FileScan, LineNumbersCountEveryLine) {
+  EXPECT_EQ(stylo_test::findings("\n\r\n\nif(a)\n\n x=-1\n"), (list{"4:if", "6:=-"}));
+}
+
+TEST(FileScan, TextAfterCtrlZIsNeverScanned) {
+  EXPECT_EQ(stylo_test::findings("if(a)\x1A if(b)\nif(c)\n"), (list{"1:if"}));
+}
+
+TEST(FileScan, LongLine) {
+  std::string text(5u << 20, 'x');
+  text += " if(a) /* " + std::string(3u << 20, '*') + "*/ b=-c";
+  EXPECT_EQ(stylo_test::findings(text), (list{"1:if", "1:=-"}));
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+#include "test_support.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+
+#include <gtest/gtest.h>
+
+#include "scanner/file_scan.h"
+#include "scanner/source_cursor.h"
+
+namespace stylo_test {
+namespace {
+
+const std::string& temp_dir() {
+  static const std::string dir = [] {
+    std::string pattern = ::testing::TempDir() + "stylo_unit_XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    return pattern;
+  }();
+  return dir;
+}
+
+std::vector<std::string> parse_findings(const std::string& path, const std::string& output) {
+  static const std::regex keyword_line(
+      R"(\((\d+)\): warning: \(style\) Devrait mettre un espace entre '(\w+)' et la parenthese\. \[guide 80\]  \[QVS\])");
+  static const std::regex operator_line(
+      R"(\((\d+)\): warning: '([=!+-]+)' devrait probablement etre '([!+-]=)'; sinon, ajoutez un espace entre\.  \[QVS\])");
+  std::vector<std::string> out;
+  std::size_t at = 0;
+  while (at < output.size()) {
+    const std::size_t lf = output.find('\n', at);
+    EXPECT_NE(lf, std::string::npos) << "unterminated warning line";
+    if (lf == std::string::npos) break;
+    const std::string line = output.substr(at, lf - at);
+    at = lf + 1;
+    EXPECT_EQ(line.rfind(path, 0), 0u) << line;
+    const std::string rest = line.substr(path.size());
+    std::smatch m;
+    if (std::regex_match(rest, m, keyword_line) || std::regex_match(rest, m, operator_line)) {
+      out.push_back(m[1].str() + ":" + m[2].str());
+    } else {
+      ADD_FAILURE() << "malformed warning line: " << line;
+    }
+  }
+  return out;
+}
+
+std::string run_check(std::string_view bytes, bool plain) {
+  const std::string path = temp_path("scan.c");
+  write_file(path, bytes);
+  ::testing::internal::CaptureStdout();
+  if (plain) {
+    if (stylo::open_source(path)) {
+      stylo::reset_cursor();
+      stylo::scan_file_plain();
+      stylo::close_source();
+    }
+  } else {
+    stylo::check_file(path);
+  }
+  return ::testing::internal::GetCapturedStdout();
+}
+
+}  // namespace
+
+std::string temp_path(std::string_view leaf) { return temp_dir() + "/" + std::string(leaf); }
+
+void write_file(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << path;
+}
+
+std::string check_text(std::string_view bytes) { return run_check(bytes, false); }
+
+std::vector<std::string> findings(std::string_view bytes) {
+  return parse_findings(temp_path("scan.c"), run_check(bytes, false));
+}
+
+std::vector<std::string> plain_findings(std::string_view bytes) {
+  return parse_findings(temp_path("scan.c"), run_check(bytes, true));
+}
+
+}  // namespace stylo_test
