@@ -1,0 +1,3 @@
+/* if(
+ while( *
+/ */ for(;;) /*/ if(x) */ if(y)

@@ -1,0 +1,2 @@
+if(a) /* never closed
+while(b)

@@ -1,0 +1,177 @@
+// Fuzz target: arbitrary bytes as one source file.
+//
+// For every input, what must always hold:
+// - no crash, no hang, no sanitizer report;
+// - every warning line is whole and in one of its exact forms, citing a line
+//   of the file;
+// - the warnings are the same whether the file comes in one read or in many
+//   small ones (any line, a CR LF pair or a word may be split between reads);
+// - the warnings are those of a reference walk over the whole text held in
+//   memory, which shares no code with the block reader and the cursor;
+// - where the fast scan is built in, it writes exactly what the plain loop
+//   writes.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <unistd.h>
+
+#include "fuzz_support.h"
+#include "scanner/file_scan.h"
+#include "scanner/source_cursor.h"
+
+#if __has_include("scanner/fast_scan.h")
+#include "scanner/fast_scan.h"
+#define STYLO_FUZZ_HAVE_FAST_SCAN 1
+#endif
+
+namespace {
+
+using stylo_fuzz::fail;
+
+// --- The reference walk -----------------------------------------------------
+// The whole text split into lines up front; a position is a line index and a
+// column, the column equal to the line's length being the virtual line feed.
+struct reference_walk {
+  const std::vector<std::string_view>& lines;
+  std::string& out;
+  const std::string& name;
+  std::size_t line = 0;
+  std::size_t column = 0;
+  bool ended = false;
+
+  char at(std::size_t i) const { return i < lines[line].size() ? lines[line][i] : '\n'; }
+  char here() const { return at(column); }
+  void step() {
+    if (++column <= lines[line].size()) return;
+    column = 0;
+    if (line + 1 < lines.size()) {
+      ++line;
+    } else {
+      ended = true;
+    }
+  }
+  void warn(std::string_view middle) {
+    out += name + "(" + std::to_string(line + 1) + "): warning: " + std::string(middle) + "\n";
+  }
+  static bool word_char(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  }
+  void skip_to(char delimiter) {
+    step();
+    while (!ended && column < lines[line].size() && here() != delimiter) {
+      if (here() == '\\') ++column;
+      step();
+    }
+  }
+  void run() {
+    ended = lines.empty();
+    while (!ended) {
+      const char c = here();
+      if (word_char(c)) {
+        std::string word;
+        while (word_char(here())) {
+          word += here();
+          step();
+        }
+        if (here() == '(' && (word == "if" || word == "switch" || word == "for" || word == "while")) {
+          warn("(style) Devrait mettre un espace entre '" + word + "' et la parenthese. [guide 80]  [QVS]");
+        }
+        continue;
+      }
+      if (c == '"' || c == '\'') {
+        skip_to(c);
+      } else if (c == '#' || (c == '/' && at(column + 1) == '/')) {
+        skip_to('\n');
+      } else if (c == '/' && at(column + 1) == '*') {
+        step();
+        step();
+        while (!ended && !(here() == '*' && at(column + 1) == '/')) step();
+        if (!ended) step();
+      } else if (c == '=') {
+        const char n = at(column + 1);
+        const char* tail = "'; sinon, ajoutez un espace entre.  [QVS]";
+        if (n == '!' || n == '+' || n == '-') {
+          warn(std::string("'=") + n + "' devrait probablement etre '" + n + "=" + tail);
+        } else if (n == '=' && at(column + 2) == '!') {
+          warn(std::string("'==!' devrait probablement etre '!=") + tail);
+          step();
+        }
+      }
+      step();
+    }
+  }
+};
+
+// --- The scans under test -----------------------------------------------------
+
+stylo_fuzz::memory_file& source_file() {
+  static stylo_fuzz::memory_file file("stylo-source");
+  return file;
+}
+
+template <typename Scan>
+std::string scan_named_file(const std::string& path, Scan scan) {
+  return stylo_fuzz::capture(1, [&] {
+    if (!stylo::open_source(path)) fail("an in-memory source file did not open", path);
+    stylo::reset_cursor();
+    scan();
+    stylo::close_source();
+  });
+}
+
+std::string scan_in_pieces(std::string_view bytes, const std::string& name, const std::vector<std::size_t>& cuts) {
+  const int fd = stylo_fuzz::split_input(bytes, cuts);
+  std::string out = stylo_fuzz::capture(1, [&] {
+    stylo::close_source();
+    stylo::source_cursor.file_name = name;
+    stylo::open_input(stylo::source_cursor.input, fd, false);
+    stylo::reset_cursor();
+    stylo::scan_file_plain();
+    stylo::close_source();
+  });
+  ::close(fd);
+  return out;
+}
+
+std::uint32_t hash_of(std::string_view bytes) {
+  std::uint32_t h = 2166136261u;
+  for (unsigned char b : bytes) h = (h ^ b) * 16777619u;
+  return h;
+}
+
+std::string describe(std::string_view what, std::string_view expected, std::string_view got) {
+  return std::string(what) + "\nexpected:\n" + std::string(expected) + "got:\n" + std::string(got);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  stylo_fuzz::memory_file& file = source_file();
+  file.assign(bytes);
+  const std::string path = file.path();
+  const std::vector<std::string_view> lines = stylo_fuzz::text_lines(bytes);
+
+  const std::string plain = scan_named_file(path, [] { stylo::scan_file_plain(); });
+  stylo_fuzz::check_warning_lines(plain, path, lines.size());
+
+  std::string expected;
+  reference_walk{lines, expected, path}.run();
+  if (plain != expected) fail("plain scan differs from the reference walk", describe("", expected, plain));
+
+  const std::string pieces = scan_in_pieces(bytes, path, stylo_fuzz::pieces_for(bytes, hash_of(bytes)));
+  if (pieces != plain) fail("scan of the file read in small pieces differs", describe("", plain, pieces));
+
+  const std::string checked = stylo_fuzz::capture(1, [&] { stylo::check_file(path); });
+  if (checked != plain) fail("check_file differs from the plain scan", describe("", plain, checked));
+
+#ifdef STYLO_FUZZ_HAVE_FAST_SCAN
+  const std::string fast = scan_named_file(path, [] { stylo::scan_file_fast(); });
+  if (fast != plain) fail("fast scan differs from the plain scan", describe("", plain, fast));
+#endif
+  return 0;
+}
