@@ -18,6 +18,13 @@ namespace {
 
 const std::string stylo = STYLO_BINARY;
 
+// A command put before the program in every run, e.g. valgrind: a seam for
+// the test harness only (the program itself reads no environment variable).
+const std::string wrapper = [] {
+  const char* w = std::getenv("STYLO_TEST_WRAPPER");
+  return std::string(w != nullptr ? w : "");
+}();
+
 const std::string& work_dir() {
   static const std::string dir = [] {
     std::string pattern = ::testing::TempDir() + "stylo_cli_XXXXXX";
@@ -52,10 +59,12 @@ struct outcome {
 };
 
 // Runs a shell command in the work directory; "STYLO" in it stands for the
-// program. Standard output and error are captured separately.
+// program (after STYLO_TEST_WRAPPER, if set). Standard output and error are
+// captured separately.
 outcome run(const std::string& command) {
   std::string cmd = command;
-  for (std::size_t at; (at = cmd.find("STYLO")) != std::string::npos;) cmd.replace(at, 5, quote(stylo));
+  const std::string program = wrapper.empty() ? quote(stylo) : wrapper + " " + quote(stylo);
+  for (std::size_t at; (at = cmd.find("STYLO")) != std::string::npos;) cmd.replace(at, 5, program);
   const std::string full = "cd " + quote(work_dir()) + " && { " + cmd + " ; } >" + quote(path(".out")) + " 2>" +
                            quote(path(".err"));
   const int raw = std::system(("/bin/bash -c " + quote(full)).c_str());
@@ -89,8 +98,10 @@ TEST(Cli, UsageOnWrongArgumentCount) {
                                  std::regex("Version \\d{4}\\.[A-Z][a-z]{2}\\.\\d\\d\\.\\d\\d\\.\\d\\d\n")))
         << r.err;
   }
-  const outcome named = run("(exec -a 'my stylo' STYLO)");
-  EXPECT_EQ(named.err.rfind(usage("my stylo"), 0), 0u) << named.err;
+  if (wrapper.empty()) {  // a wrapper would be the one renamed
+    const outcome named = run("(exec -a 'my stylo' STYLO)");
+    EXPECT_EQ(named.err.rfind(usage("my stylo"), 0), 0u) << named.err;
+  }
 }
 
 TEST(Cli, SingleFile) {
@@ -201,7 +212,9 @@ TEST(Cli, WarningsThatCannotBeWrittenFail) {
 }
 
 // Read errors are injected with strace into the reads of one file only
-// (-P), counted from that file's first read.
+// (-P), counted from that file's first read: the first read, one in the
+// middle, and the read that would have found the end, of a source file, of a
+// named list and of a list on standard input.
 TEST(Cli, ReadErrorsAreFailuresNotEnd) {
   if (!have_strace()) GTEST_SKIP() << "strace is not installed: read errors cannot be injected";
   // big.c takes five reads of 256 KiB and a sixth that finds the end; its
@@ -211,10 +224,26 @@ TEST(Cli, ReadErrorsAreFailuresNotEnd) {
   big += "b=-1;\n";
   write("big.c", big);
   write("list.txt", "big.c\nbig.c\n");
+  // long.txt names a.c 80 times, each name 4004 bytes long: 65 names are
+  // whole in its first read of 256 KiB, and a second read and a third, which
+  // finds the end, follow.
+  write("a.c", "if(a)\n");
+  std::string long_name;
+  for (int i = 0; i < 2000; ++i) long_name += "./";
+  long_name += "a.c";
+  std::string long_list, warned_65, warned_80;
+  for (int i = 0; i < 80; ++i) {
+    long_list += long_name + "\n";
+    (i < 65 ? warned_65 : warned_80) += kw(long_name, 1, "if");
+  }
+  warned_80 = warned_65 + warned_80;
+  write("long.txt", long_list);
   const std::string first = kw("big.c", 1, "if");
   const std::string both = first + op("big.c", 40002, "=-", "-=");
   const std::string failed_big = "Failed while parsing 'big.c'\n";
   const std::string failed_list = "Failed while parsing 'list.txt'\n";
+  const std::string failed_long = "Failed while parsing 'long.txt'\n";
+  const std::string failed_stdin = "Failed while parsing '-'\n";
   const struct {
     const char* what;
     const char* traced;
@@ -224,10 +253,15 @@ TEST(Cli, ReadErrorsAreFailuresNotEnd) {
       {"first read of a file", "big.c", 1, "big.c", "", failed_big},
       {"middle read of a file", "big.c", 2, "big.c", first, failed_big},
       {"read that would find the end", "big.c", 6, "big.c", both, failed_big},
-      {"first read of a named list", "list.txt", 1, "--file-list=list.txt", "", failed_list},
+      {"first read of a named list", "long.txt", 1, "--file-list=long.txt", "", failed_long},
+      {"middle read of a named list", "long.txt", 2, "--file-list=long.txt", warned_65, failed_long},
+      {"last read of a named list", "long.txt", 3, "--file-list=long.txt", warned_80, failed_long},
       {"list read after its names", "list.txt", 2, "--file-list=list.txt", both + both, failed_list},
-      {"list on standard input", "list.txt", 1, "--file-list=- < list.txt", "", "Failed while parsing '-'\n"},
+      {"first read of a list on standard input", "long.txt", 1, "--file-list=- < long.txt", "", failed_stdin},
+      {"middle read of a list on standard input", "long.txt", 2, "--file-list=- < long.txt", warned_65, failed_stdin},
+      {"last read of a list on standard input", "long.txt", 3, "--file-list=- < long.txt", warned_80, failed_stdin},
       {"file read inside a list", "big.c", 3, "--file-list=list.txt", first, failed_big},
+      {"second file of a list", "big.c", 8, "--file-list=list.txt", both + first, failed_big},
   };
   for (const auto& c : cases) {
     const outcome r = run("strace -f -o /dev/null -e trace=read -e inject=read:error=EIO:when=" +
@@ -238,6 +272,126 @@ TEST(Cli, ReadErrorsAreFailuresNotEnd) {
   }
   // The same reads without a fault find everything.
   EXPECT_EQ(run("strace -f -o /dev/null -P " + quote(path("big.c")) + " STYLO big.c").out, both);
+  EXPECT_EQ(run("strace -f -o /dev/null -P " + quote(path("long.txt")) + " STYLO --file-list=long.txt").out,
+            warned_80);
+}
+
+// A failed write of a warning, the first or a later one: the lines written
+// before it stay, one message says why, and the status is 1.
+TEST(Cli, WriteErrorsKeepEarlierWarnings) {
+  if (!have_strace()) GTEST_SKIP() << "strace is not installed: write errors cannot be injected";
+  write("three.c", "if(a)\nfor(;;)\nwhile(b)\n");
+  write("list.txt", "three.c\nthree.c\n");
+  const std::string all = kw("three.c", 1, "if") + kw("three.c", 2, "for") + kw("three.c", 3, "while");
+  const struct {
+    const char* what;
+    std::string args, fault;
+    int when;
+    std::string out, err;
+  } cases[] = {
+      {"first warning", "three.c", "ENOSPC", 1, "", "No space left on device"},
+      {"middle warning", "three.c", "EIO", 2, kw("three.c", 1, "if"), "Input/output error"},
+      {"last warning", "three.c", "EFBIG", 3, kw("three.c", 1, "if") + kw("three.c", 2, "for"), "File too large"},
+      {"warning of the second file of a list", "--file-list=list.txt", "ENOSPC", 5,
+       all + kw("three.c", 1, "if"), "No space left on device"},
+  };
+  for (const auto& c : cases) {
+    const outcome r = run("strace -f -o /dev/null -e trace=write -e inject=write:error=" + c.fault +
+                          ":when=" + std::to_string(c.when) + " -P " + quote(path("out.txt")) + " STYLO " +
+                          c.args + " > out.txt");
+    EXPECT_EQ(r.status, 1) << c.what;
+    EXPECT_EQ(slurp(path("out.txt")), c.out) << c.what;
+    EXPECT_EQ(r.err, "Failed while writing warnings to standard output: " + c.err + "\n") << c.what;
+  }
+}
+
+// A source file that changes while stylo reads it: removed (the open file
+// stays readable to its end) or cut short (a shorter file, not an error).
+// strace holds stylo back before its second read of the file until the test
+// has changed it.
+TEST(Cli, SourceChangedWhileRead) {
+  if (!have_strace()) GTEST_SKIP() << "strace is not installed: reads cannot be delayed";
+  std::string big = "if(a)\n";
+  for (int i = 0; i < 40000; ++i) big += "int v" + std::to_string(i) + " = 0; /* padding */\n";
+  big += "b=-1;\n";
+  const std::string first = kw("big.c", 1, "if");
+  const struct {
+    const char* what;
+    const char* change;
+    std::string out;
+  } cases[] = {
+      {"removed", "rm big.c", first + op("big.c", 40002, "=-", "-=")},
+      {"truncated to its first read", "truncate -s 262144 big.c", first},
+      {"truncated to nothing", "truncate -s 0 big.c", first},
+  };
+  for (const auto& c : cases) {
+    write("big.c", big);
+    const outcome r = run(
+        "strace -f -o /dev/null -e trace=read -e inject=read:delay_enter=1000000:when=2 -P " + quote(path("big.c")) +
+        " STYLO big.c > out.txt & "
+        "for i in $(seq 1 300); do [ -s out.txt ] && break; sleep 0.01; done; " +
+        c.change + "; wait $!; status=$?; cat out.txt; exit $status");
+    EXPECT_EQ(r.status, 0) << c.what;
+    EXPECT_EQ(r.out, c.out) << c.what;
+    EXPECT_EQ(r.err, "") << c.what;
+  }
+}
+
+// A list on a FIFO names a file, then the file is removed or cut short, then
+// the list names it again: each name is checked as the file stands when its
+// turn comes. The writer waits for the first check's warnings before it
+// changes the file.
+TEST(Cli, SourceChangedBetweenListNames) {
+  mkfifo(path("names.fifo").c_str(), 0600);
+  const struct {
+    const char* what;
+    const char* change;
+    std::string out, err;
+  } cases[] = {
+      {"removed", "rm v.c", kw("v.c", 1, "if") + kw("v.c", 2, "for"), "Unable to open file 'v.c'\n"},
+      {"truncated", "truncate -s 6 v.c", kw("v.c", 1, "if") + kw("v.c", 2, "for") + kw("v.c", 1, "if"), ""},
+      {"rewritten shorter", "printf 'while(c)' > v.c",
+       kw("v.c", 1, "if") + kw("v.c", 2, "for") + kw("v.c", 1, "while"), ""},
+  };
+  for (const auto& c : cases) {
+    write("v.c", "if(a)\nfor(;;)\n");
+    const outcome r = run(std::string("(printf 'v.c\\n'; for i in $(seq 1 1000); do "
+                                      "[ $(wc -l < out.txt) -ge 2 ] && break; sleep 0.01; done; ") +
+                          c.change + "; printf 'v.c\\n') > names.fifo & : > out.txt; "
+                          "STYLO --file-list=names.fifo >> out.txt; status=$?; wait; cat out.txt; exit $status");
+    EXPECT_EQ(r.status, 0) << c.what;
+    EXPECT_EQ(r.out, c.out) << c.what;
+    EXPECT_EQ(r.err, c.err) << c.what;
+  }
+}
+
+// Text that comes slowly, split anywhere: inside a word, between "=" and
+// "-", between CR and LF, inside "/*", inside a list's name. The findings are
+// those of the same text read at once.
+TEST(Cli, SlowFifoSplitAnywhere) {
+  mkfifo(path("slow.c").c_str(), 0600);
+  mkfifo(path("slow.txt").c_str(), 0600);
+  write("whole.c", "x=-1; wh");
+  const std::string pieces[] = {"i", "f(a) x=", "-1;\r", "\n/", "* if( *", "/ while", "(b)\r", "\n#x \\",
+                                "\nif(c)\nfor(;;)"};
+  std::string text, writer = "(";
+  for (const std::string& piece : pieces) {
+    text += piece;
+    writer += "printf '%s' " + quote(piece) + "; sleep 0.05; ";
+  }
+  writer += ") > slow.c & ";
+  const std::string expected = kw("slow.c", 1, "if") + op("slow.c", 1, "=-", "-=") + kw("slow.c", 2, "while") +
+                               kw("slow.c", 5, "for");
+  const outcome direct = run(writer + "STYLO slow.c; wait");
+  EXPECT_EQ(direct.out, expected);
+  EXPECT_EQ(direct.err, "");
+  EXPECT_EQ(direct.status, 0);
+
+  const outcome listed = run(writer + "(printf 'sl'; sleep 0.05; printf 'ow.c\\r'; sleep 0.05; printf '\\nwho'; "
+                                      "sleep 0.05; printf 'le.c') > slow.txt & STYLO --file-list=slow.txt; wait");
+  EXPECT_EQ(listed.out, expected + op("whole.c", 1, "=-", "-="));
+  EXPECT_EQ(listed.err, "");
+  EXPECT_EQ(listed.status, 0);
 }
 
 }  // namespace
