@@ -128,4 +128,28 @@ read_status read_line(line_reader& reader, std::string_view& line) {
   }
 }
 
+read_status read_lines(line_reader& reader, std::string_view& lines) {
+  std::size_t searched = reader.begin;
+  for (;;) {
+    const char* start = reader.buffer + reader.begin;
+    const void* lf = memrchr(reader.buffer + searched, '\n', reader.end - searched);
+    if (lf != nullptr) {
+      const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
+      reader.begin += length;
+      lines = std::string_view(start, length);
+      return read_status::line;
+    }
+    if (reader.input_ended) {
+      reader.met_end = true;
+      if (reader.begin == reader.end) return read_status::end;
+      lines = std::string_view(start, reader.end - reader.begin);
+      reader.begin = reader.end;
+      return read_status::line;
+    }
+    const std::size_t kept = reader.end - reader.begin;
+    if (!fill(reader)) return read_status::error;
+    searched = reader.begin + kept;
+  }
+}
+
 }  // namespace stylo

@@ -56,4 +56,12 @@ read_status prime_input(line_reader& reader);
 /// line; `end` comes once nothing at all is left.
 read_status read_line(line_reader& reader, std::string_view& line);
 
+/// Hands out every whole line now in the buffer at once, each with its line
+/// feed and any carriage return before it; at the end of the input, the last
+/// line even without a line feed. Reading more only when no whole line is
+/// buffered. For the fast scan, which finds the line ends itself; the
+/// carriage return before a line feed is left for it to ignore. The view
+/// stays valid until the next call on the same reader.
+read_status read_lines(line_reader& reader, std::string_view& lines);
+
 }  // namespace stylo
