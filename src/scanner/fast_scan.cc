@@ -1,17 +1,21 @@
 // The fast scan works on whole buffers of lines from the reader rather than
 // through the cursor's character steps. What makes that exact:
 //
-// - In code, only '(' '=' '"' '\'' '#' '/' and the line feed can give a
-//   finding or start a skip; every other byte is passed over unseen.
+// - In code, only '(' after f, h, r or e, '=' before '!', '+', '-' or "=!",
+//   '/' before '*' or '/', and the quotes and '#' can give a finding or
+//   start a skip (see byte_search.h); every other byte is passed over unseen.
 // - A keyword matters only right before '(', so instead of collecting every
 //   word, the scan looks back from '(' over at most seven word characters.
 //   The word it finds is the one the character scan would have collected:
-//   every skip ends on a non-word character or at a line end, so a word
-//   never reaches back into skipped text.
+//   every skip ends on a non-word character or at a line end, and a line
+//   feed is no word character, so a word never reaches back into skipped
+//   text or into the line before.
 // - Inside a literal only its quote, a backslash and the line feed matter;
-//   inside a block comment only "*/" and the line feed; a line comment or
-//   preprocessor line only needs to know whether it ends in an unpaired
-//   backslash, which continues it on the next line.
+//   inside a block comment only "*/"; a line comment or preprocessor line
+//   only needs to know whether it ends in an unpaired backslash, which
+//   continues it on the next line.
+// - Line feeds are counted only when a warning needs the line number and at
+//   the end of each buffer, in a separate vectorised count.
 // - The reader leaves a carriage return before each line feed in the
 //   buffer. It is no byte the code search stops at, and it is in no operator,
 //   so it only matters where a backslash ends a line: "\\\r\n" continues.
@@ -52,51 +56,54 @@ bool continues(const char* from, const char* lf) {
   return ((last - run) & 1) != 0;
 }
 
-/// Reports the keyword, if any, that ends right before the '(' at `paren`.
-void check_word_before(const char* line_start, const char* paren) {
+/// Reports the keyword, if any, that ends right before the '(' at `paren`;
+/// `start` is the start of the buffer, before which nothing may be read.
+void check_word_before(const char* start, const char* paren) {
   constexpr std::ptrdiff_t longest_keyword = 6;
   const char* word = paren;
-  while (word > line_start && paren - word <= longest_keyword && is_word_char(word[-1])) --word;
-  if (word > line_start && is_word_char(word[-1])) return;  // part of a longer word
+  while (word > start && paren - word <= longest_keyword && is_word_char(word[-1])) --word;
+  if (word > start && is_word_char(word[-1])) return;  // part of a longer word
   const std::string_view candidate(word, static_cast<std::size_t>(paren - word));
   if (is_control_keyword(candidate)) report_keyword_warning(candidate);
 }
 
-/// Scans [p, end): whole lines, the last one without its line feed only at
-/// the end of the input.
+/// Scans [start, end): whole lines, the last one without its line feed only
+/// at the end of the input.
 template <typename search>
-void scan_lines(const char* p, const char* const end, scan_state& state) {
+void scan_lines(const char* const start, const char* const end, scan_state& state) {
   std::uint64_t& line_number = source_cursor.line_number;
-  const char* line_start = p;
-  // The byte at `at`, or the virtual line feed past the end of the input.
-  auto byte_at = [end](const char* at) { return at < end ? *at : '\n'; };
+  const char* counted = start;  // line feeds before here are in line_number
+  auto count_lines_to = [&](const char* at) {
+    line_number += search::count_line_feeds(counted, at);
+    counted = at;
+  };
 
+  const char* p = start;
   while (p < end) {
     switch (state.skip) {
       case skip_kind::none: {
         const char* stop = search::find_code_stop(p, end);
-        if (stop == end) return;
+        if (stop == end) {
+          p = end;
+          break;
+        }
         p = stop + 1;
         switch (*stop) {
-          case '\n':
-            ++line_number;
-            line_start = p;
-            break;
           case '(':
-            check_word_before(line_start, stop);
+            count_lines_to(stop);
+            check_word_before(start, stop);
             break;
-          case '=': {
-            const char next = byte_at(stop + 1);
-            if (next == '!' || next == '+' || next == '-') {
-              const char found[2] = {'=', next};
-              const char suggested[2] = {next, '='};
-              report_operator_warning({found, 2}, {suggested, 2});
-            } else if (next == '=' && byte_at(stop + 2) == '!') {
+          case '=':
+            count_lines_to(stop);
+            if (stop[1] == '=') {
               report_operator_warning("==!", "!=");
               p = stop + 2;  // the second '=' is not examined again
+            } else {
+              const char found[2] = {'=', stop[1]};
+              const char suggested[2] = {stop[1], '='};
+              report_operator_warning({found, 2}, {suggested, 2});
             }
             break;
-          }
           case '"':
           case '\'':
             state = {skip_kind::literal, *stop};
@@ -104,61 +111,55 @@ void scan_lines(const char* p, const char* const end, scan_state& state) {
           case '#':
             state.skip = skip_kind::rest_of_line;
             break;
-          case '/': {
-            const char next = byte_at(stop + 1);
-            if (next == '*') {
+          case '/':
+            if (stop[1] == '*') {
               state.skip = skip_kind::block_comment;
               p = stop + 2;  // the '*' of "/*" cannot start its "*/"
-            } else if (next == '/') {
+            } else {
               state.skip = skip_kind::rest_of_line;
             }
             break;
-          }
         }
         break;
       }
       case skip_kind::literal: {
         const char* stop = search::find_literal_stop(p, end, state.quote);
-        if (stop == end) return;
-        p = stop + 1;
-        if (*stop == state.quote) {
-          state.skip = skip_kind::none;
-        } else if (*stop == '\n') {  // the line end closes the literal
-          state.skip = skip_kind::none;
-          ++line_number;
-          line_start = p;
-        } else {  // a backslash, which takes the next byte with it
-          const char* lf = byte_at(stop + 1) == '\r' && byte_at(stop + 2) == '\n' ? stop + 2 : stop + 1;
-          if (lf < end && *lf == '\n') {  // a continuation: the literal goes on
-            ++line_number;
-            line_start = lf + 1;
-          }
-          p = lf < end ? lf + 1 : end;
+        if (stop == end) {
+          p = end;
+          break;
         }
+        p = stop + 1;
+        if (*stop != '\\') {
+          state.skip = skip_kind::none;  // the closing quote, or the line end
+        } else if (stop[1] == '\n' || (stop[1] == '\r' && stop[2] == '\n')) {
+          // A continuation: the literal goes on over the next line. (At the
+          // end of the input, the line feed read here is the reader's mark.)
+          p = stop[1] == '\n' ? stop + 2 : stop + 3;
+        } else {
+          p = stop + 2;  // the escaped byte
+        }
+        if (p > end) p = end;
         break;
       }
       case skip_kind::rest_of_line: {
         const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-        if (lf == nullptr) return;
+        if (lf == nullptr) {
+          p = end;
+          break;
+        }
         if (!continues(p, lf)) state.skip = skip_kind::none;
-        ++line_number;
-        p = line_start = lf + 1;
+        p = lf + 1;
         break;
       }
       case skip_kind::block_comment: {
-        const char* stop = search::find_comment_stop(p, end);
-        if (stop == end) return;
-        if (*stop == '\n') {
-          ++line_number;
-          p = line_start = stop + 1;
-        } else {
-          state.skip = skip_kind::none;
-          p = stop + 2;
-        }
+        const char* stop = search::find_comment_close(p, end);
+        if (stop != end) state.skip = skip_kind::none;
+        p = stop == end ? end : stop + 2;
         break;
       }
     }
   }
+  count_lines_to(end);
 }
 
 template <typename search>
@@ -180,22 +181,6 @@ void scan_file_with() {
     }
   }
 }
-
-struct portable_search {
-  static const char* find_code_stop(const char* p, const char* e) { return portable::find_code_stop(p, e); }
-  static const char* find_literal_stop(const char* p, const char* e, char q) {
-    return portable::find_literal_stop(p, e, q);
-  }
-  static const char* find_comment_stop(const char* p, const char* e) { return portable::find_comment_stop(p, e); }
-};
-
-struct fastest_search {
-  static const char* find_code_stop(const char* p, const char* e) { return fastest::find_code_stop(p, e); }
-  static const char* find_literal_stop(const char* p, const char* e, char q) {
-    return fastest::find_literal_stop(p, e, q);
-  }
-  static const char* find_comment_stop(const char* p, const char* e) { return fastest::find_comment_stop(p, e); }
-};
 
 }  // namespace
 
