@@ -18,8 +18,6 @@ struct scan_case {
   std::vector<std::string> expected;
 };
 
-using list = std::vector<std::string>;
-
 const std::vector<scan_case>& scan_cases() {
   static const std::vector<scan_case> cases = {
       // Skipped text gives nothing.
@@ -75,23 +73,21 @@ const std::vector<scan_case>& scan_cases() {
 }
 
 TEST(FileScan, SkipsAndWords) {
-  for (const scan_case& c : scan_cases()) {
-    EXPECT_EQ(stylo_test::findings(c.text), c.expected) << c.name;
-  }
+  for (const scan_case& c : scan_cases()) stylo_test::expect_findings(c.text, c.expected, c.name);
 }
 
 TEST(FileScan, LineNumbersCountEveryLine) {
-  EXPECT_EQ(stylo_test::findings("\n\r\n\nif(a)\n\n x=-1\n"), (list{"4:if", "6:=-"}));
+  stylo_test::expect_findings("\n\r\n\nif(a)\n\n x=-1\n", {"4:if", "6:=-"}, "blank lines");
 }
 
 TEST(FileScan, TextAfterCtrlZIsNeverScanned) {
-  EXPECT_EQ(stylo_test::findings("if(a)\x1A if(b)\nif(c)\n"), (list{"1:if"}));
+  stylo_test::expect_findings("if(a)\x1A if(b)\nif(c)\n", {"1:if"}, "Ctrl-Z");
 }
 
 TEST(FileScan, LongLine) {
   std::string text(5u << 20, 'x');
   text += " if(a) /* " + std::string(3u << 20, '*') + "*/ b=-c";
-  EXPECT_EQ(stylo_test::findings(text), (list{"1:if", "1:=-"}));
+  stylo_test::expect_findings(text, {"1:if", "1:=-"}, "long line");
 }
 
 }  // namespace

@@ -9,8 +9,6 @@
 
 namespace {
 
-using list = std::vector<std::string>;
-
 struct rule_case {
   std::string line;
   std::vector<std::string> expected;
@@ -31,7 +29,7 @@ TEST(KeywordRule, KeywordsAgainstParenthesis) {
       {"IF(x) If(x) elif(x) if_(x) xwhile( do( return(", {}},
       {"sizeof(x) else(", {}},
   };
-  for (const rule_case& c : cases) EXPECT_EQ(stylo_test::findings(c.line + "\n"), c.expected) << c.line;
+  for (const rule_case& c : cases) stylo_test::expect_findings(c.line + "\n", c.expected, c.line);
 }
 
 TEST(AssignmentRule, MisspeltOperators) {
@@ -54,7 +52,7 @@ TEST(AssignmentRule, MisspeltOperators) {
       {"x/=-1", {"1:=-"}},
       {"s = \"=-\"; c = '=!'; /* =+ */ // ==!", {}},
   };
-  for (const rule_case& c : cases) EXPECT_EQ(stylo_test::findings(c.line + "\n"), c.expected) << c.line;
+  for (const rule_case& c : cases) stylo_test::expect_findings(c.line + "\n", c.expected, c.line);
 }
 
 TEST(WarningLines, ExactText) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "scanner/fast_scan.h"
 #include "scanner/file_scan.h"
 #include "scanner/source_cursor.h"
 
@@ -46,18 +47,18 @@ std::vector<std::string> parse_findings(const std::string& path, const std::stri
   return out;
 }
 
-std::string run_check(std::string_view bytes, bool plain) {
+std::string run_check(std::string_view bytes, scan_kind scan) {
   const std::string path = temp_path("scan.c");
   write_file(path, bytes);
   ::testing::internal::CaptureStdout();
-  if (plain) {
-    if (stylo::open_source(path)) {
-      stylo::reset_cursor();
-      stylo::scan_file_plain();
-      stylo::close_source();
+  if (stylo::open_source(path)) {
+    stylo::reset_cursor();
+    switch (scan) {
+      case scan_kind::plain: stylo::scan_file_plain(); break;
+      case scan_kind::fast: stylo::scan_file_fast(); break;
+      case scan_kind::fast_portable: stylo::scan_file_fast_portable(); break;
     }
-  } else {
-    stylo::check_file(path);
+    stylo::close_source();
   }
   return ::testing::internal::GetCapturedStdout();
 }
@@ -72,14 +73,23 @@ void write_file(const std::string& path, std::string_view bytes) {
   ASSERT_TRUE(out.good()) << path;
 }
 
-std::string check_text(std::string_view bytes) { return run_check(bytes, false); }
-
-std::vector<std::string> findings(std::string_view bytes) {
-  return parse_findings(temp_path("scan.c"), run_check(bytes, false));
+std::string check_text(std::string_view bytes) {
+  const std::string path = temp_path("scan.c");
+  write_file(path, bytes);
+  ::testing::internal::CaptureStdout();
+  stylo::check_file(path);
+  return ::testing::internal::GetCapturedStdout();
 }
 
-std::vector<std::string> plain_findings(std::string_view bytes) {
-  return parse_findings(temp_path("scan.c"), run_check(bytes, true));
+std::vector<std::string> findings_of(scan_kind scan, std::string_view bytes) {
+  return parse_findings(temp_path("scan.c"), run_check(bytes, scan));
+}
+
+void expect_findings(std::string_view bytes, const std::vector<std::string>& expected, std::string_view label) {
+  static const char* const names[] = {"plain", "fast", "fast portable"};
+  for (scan_kind scan : {scan_kind::plain, scan_kind::fast, scan_kind::fast_portable}) {
+    EXPECT_EQ(findings_of(scan, bytes), expected) << label << " (" << names[static_cast<int>(scan)] << " scan)";
+  }
 }
 
 }  // namespace stylo_test

@@ -17,12 +17,15 @@ void write_file(const std::string& path, std::string_view bytes);
 /// standard output.
 std::string check_text(std::string_view bytes);
 
-/// The findings of check_text(bytes), one per warning line, as
-/// "<line>:<keyword>" or "<line>:<found operator>". Fails the test if a
-/// warning line is not in the exact format.
-std::vector<std::string> findings(std::string_view bytes);
+/// The scans that must agree on every input.
+enum class scan_kind { plain, fast, fast_portable };
 
-/// The same findings from the character-at-a-time reference scan.
-std::vector<std::string> plain_findings(std::string_view bytes);
+/// The findings of one scan of a file holding `bytes`, one per warning
+/// line, as "<line>:<keyword>" or "<line>:<found operator>". Fails the test
+/// if a warning line is not in the exact format.
+std::vector<std::string> findings_of(scan_kind scan, std::string_view bytes);
+
+/// Expects every scan to give `expected` for `bytes`.
+void expect_findings(std::string_view bytes, const std::vector<std::string>& expected, std::string_view label);
 
 }  // namespace stylo_test

@@ -5,14 +5,21 @@
 #include "rules/assignment_rule.h"
 #include "rules/keyword_rule.h"
 #include "scanner/char_classes.h"
+#include "scanner/fast_scan.h"
 #include "scanner/source_cursor.h"
 
 namespace stylo {
 
+bool use_plain_scan = false;
+
 void check_file(std::string_view name) {
   if (!open_source(name)) return;
   reset_cursor();
-  scan_file_plain();
+  if (use_plain_scan) {
+    scan_file_plain();
+  } else {
+    scan_file_fast();
+  }
   close_source();
 }
 

@@ -7,6 +7,11 @@
 
 namespace stylo {
 
+/// Makes `check_file` use the character-at-a-time scan rather than the fast
+/// one. Off in the program; set by the reference build that the benchmark
+/// compares the program's output with.
+extern bool use_plain_scan;
+
 /// Checks one file: opens it (saying "Unable to open file" if it cannot),
 /// scans it to its end and writes its warnings.
 void check_file(std::string_view name);

@@ -24,20 +24,30 @@ constexpr std::size_t initial_capacity = 2 * read_chunk;
 void grow_buffer(line_reader& reader, std::size_t wanted) {
   std::size_t capacity = reader.capacity == 0 ? initial_capacity : reader.capacity;
   while (capacity < wanted) capacity *= 2;
-  const std::size_t old_bytes = reader.capacity == 0 ? 0 : reader.capacity + buffer_padding;
-  const std::size_t new_bytes = capacity + buffer_padding;
+  char* const old_block = reader.buffer == nullptr ? nullptr : reader.buffer - buffer_padding;
+  const std::size_t old_bytes = reader.capacity + 2 * buffer_padding;
+  const std::size_t new_bytes = capacity + 2 * buffer_padding;
 #if defined(__linux__)
-  void* p = old_bytes == 0
+  void* p = old_block == nullptr
                 ? mmap(nullptr, new_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
-                : mremap(reader.buffer, old_bytes, new_bytes, MREMAP_MAYMOVE);
+                : mremap(old_block, old_bytes, new_bytes, MREMAP_MAYMOVE);
   if (p == MAP_FAILED) throw std::bad_alloc();
 #else
   (void)old_bytes;
-  void* p = std::realloc(reader.buffer, new_bytes);
+  void* p = std::realloc(old_block, new_bytes);
   if (p == nullptr) throw std::bad_alloc();
+  if (old_block == nullptr) std::memset(p, 0, new_bytes);
 #endif
-  reader.buffer = static_cast<char*>(p);
+  reader.buffer = static_cast<char*>(p) + buffer_padding;
   reader.capacity = capacity;
+}
+
+// Marks the end of the input: a line feed right after the data (in the
+// padding if need be) ends a last line that has none of its own, for the
+// searches that look one byte ahead.
+void end_input(line_reader& reader) {
+  reader.input_ended = true;
+  reader.buffer[reader.end] = '\n';
 }
 
 // Reads once into the free space after `end`. Returns false on a read error.
@@ -57,14 +67,14 @@ bool fill(line_reader& reader) {
       // Ctrl-Z ends text input: what follows it is never looked at.
       if (const void* z = std::memchr(fresh, 0x1A, static_cast<std::size_t>(n))) {
         reader.end += static_cast<std::size_t>(static_cast<const char*>(z) - fresh);
-        reader.input_ended = true;
+        end_input(reader);
       } else {
         reader.end += static_cast<std::size_t>(n);
       }
       return true;
     }
     if (n == 0) {
-      reader.input_ended = true;
+      end_input(reader);
       return true;
     }
     if (errno == EINTR) continue;
@@ -119,6 +129,30 @@ read_status read_line(line_reader& reader, std::string_view& line) {
       if (reader.begin == reader.end) return read_status::end;
       // A last line without line feed keeps even a final carriage return.
       line = std::string_view(start, reader.end - reader.begin);
+      reader.begin = reader.end;
+      return read_status::line;
+    }
+    const std::size_t kept = reader.end - reader.begin;
+    if (!fill(reader)) return read_status::error;
+    searched = reader.begin + kept;
+  }
+}
+
+read_status read_lines(line_reader& reader, std::string_view& lines) {
+  std::size_t searched = reader.begin;
+  for (;;) {
+    const char* start = reader.buffer + reader.begin;
+    const void* lf = memrchr(reader.buffer + searched, '\n', reader.end - searched);
+    if (lf != nullptr) {
+      const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
+      reader.begin += length;
+      lines = std::string_view(start, length);
+      return read_status::line;
+    }
+    if (reader.input_ended) {
+      reader.met_end = true;
+      if (reader.begin == reader.end) return read_status::end;
+      lines = std::string_view(start, reader.end - reader.begin);
       reader.begin = reader.end;
       return read_status::line;
     }

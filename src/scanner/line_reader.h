@@ -21,7 +21,7 @@ struct line_reader {
   int fd = -1;
   bool owns_fd = false;      ///< close `fd` when the input is done with
   char* buffer = nullptr;
-  std::size_t capacity = 0;  ///< usable bytes; `buffer_padding` more follow
+  std::size_t capacity = 0;  ///< usable bytes; `buffer_padding` more on each side
   std::size_t begin = 0;     ///< first byte not yet handed out as a line
   std::size_t end = 0;       ///< one past the last byte read
   bool input_ended = false;  ///< read(2) gave 0, or a 0x1A was read
@@ -29,8 +29,8 @@ struct line_reader {
   int read_errno = 0;        ///< errno of the failed read, for messages
 };
 
-/// Readable bytes kept after the end of the data, so that a vectorised search
-/// may load a whole block that starts inside a line.
+/// Readable bytes kept before and after the data, so that a vectorised
+/// search may load whole blocks around any byte of a line.
 inline constexpr std::size_t buffer_padding = 64;
 
 /// The largest single read(2). Reads are capped so that the memory used by a
@@ -55,5 +55,15 @@ read_status prime_input(line_reader& reader);
 /// next call on the same reader. A last line without line feed is still a
 /// line; `end` comes once nothing at all is left.
 read_status read_line(line_reader& reader, std::string_view& line);
+
+/// Hands out every whole line now in the buffer at once, each with its line
+/// feed and any carriage return before it; at the end of the input, the last
+/// line even without a line feed. Reading more only when no whole line is
+/// buffered. For the fast scan, which finds the line ends itself; the
+/// carriage return before a line feed is left for it to ignore, and a last
+/// line without line feed is followed in the buffer (not in the view) by a
+/// line feed, so that a look one byte past it reads a line end. The view
+/// stays valid until the next call on the same reader.
+read_status read_lines(line_reader& reader, std::string_view& lines);
 
 }  // namespace stylo

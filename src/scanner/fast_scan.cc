@@ -1,0 +1,191 @@
+// The fast scan works on whole buffers of lines from the reader rather than
+// through the cursor's character steps. What makes that exact:
+//
+// - In code, only '(' after f, h, r or e, '=' before '!', '+', '-' or "=!",
+//   '/' before '*' or '/', and the quotes and '#' can give a finding or
+//   start a skip (see byte_search.h); every other byte is passed over unseen.
+// - A keyword matters only right before '(', so instead of collecting every
+//   word, the scan looks back from '(' over at most seven word characters.
+//   The word it finds is the one the character scan would have collected:
+//   every skip ends on a non-word character or at a line end, and a line
+//   feed is no word character, so a word never reaches back into skipped
+//   text or into the line before.
+// - Inside a literal only its quote, a backslash and the line feed matter;
+//   inside a block comment only "*/"; a line comment or preprocessor line
+//   only needs to know whether it ends in an unpaired backslash, which
+//   continues it on the next line.
+// - Line feeds are counted only when a warning needs the line number and at
+//   the end of each buffer, in a separate vectorised count.
+// - The reader leaves a carriage return before each line feed in the
+//   buffer. It is no byte the code search stops at, and it is in no operator,
+//   so it only matters where a backslash ends a line: "\\\r\n" continues.
+
+#include "scanner/fast_scan.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "rules/keyword_rule.h"
+#include "rules/warnings.h"
+#include "scanner/byte_search.h"
+#include "scanner/char_classes.h"
+#include "scanner/console_output.h"
+#include "scanner/source_cursor.h"
+
+namespace stylo {
+namespace {
+
+/// What the scan is inside of where a line ends; the only state that
+/// crosses from one line to the next.
+enum class skip_kind { none, literal, rest_of_line, block_comment };
+
+struct scan_state {
+  skip_kind skip = skip_kind::none;
+  char quote = 0;  ///< the closing quote while in a literal
+};
+
+/// True if the line feed at `lf` ends a line whose last byte before it
+/// (ignoring a carriage return just before the line feed) is an unpaired
+/// backslash, counting backslashes no further back than `from`.
+bool continues(const char* from, const char* lf) {
+  const char* last = lf;
+  if (last > from && last[-1] == '\r') --last;
+  const char* run = last;
+  while (run > from && run[-1] == '\\') --run;
+  return ((last - run) & 1) != 0;
+}
+
+/// Reports the keyword, if any, that ends right before the '(' at `paren`;
+/// `start` is the start of the buffer, before which nothing may be read.
+void check_word_before(const char* start, const char* paren) {
+  constexpr std::ptrdiff_t longest_keyword = 6;
+  const char* word = paren;
+  while (word > start && paren - word <= longest_keyword && is_word_char(word[-1])) --word;
+  if (word > start && is_word_char(word[-1])) return;  // part of a longer word
+  const std::string_view candidate(word, static_cast<std::size_t>(paren - word));
+  if (is_control_keyword(candidate)) report_keyword_warning(candidate);
+}
+
+/// Scans [start, end): whole lines, the last one without its line feed only
+/// at the end of the input.
+template <typename search>
+void scan_lines(const char* const start, const char* const end, scan_state& state) {
+  std::uint64_t& line_number = source_cursor.line_number;
+  const char* counted = start;  // line feeds before here are in line_number
+  auto count_lines_to = [&](const char* at) {
+    line_number += search::count_line_feeds(counted, at);
+    counted = at;
+  };
+
+  const char* p = start;
+  while (p < end) {
+    switch (state.skip) {
+      case skip_kind::none: {
+        const char* stop = search::find_code_stop(p, end);
+        if (stop == end) {
+          p = end;
+          break;
+        }
+        p = stop + 1;
+        switch (*stop) {
+          case '(':
+            count_lines_to(stop);
+            check_word_before(start, stop);
+            break;
+          case '=':
+            count_lines_to(stop);
+            if (stop[1] == '=') {
+              report_operator_warning("==!", "!=");
+              p = stop + 2;  // the second '=' is not examined again
+            } else {
+              const char found[2] = {'=', stop[1]};
+              const char suggested[2] = {stop[1], '='};
+              report_operator_warning({found, 2}, {suggested, 2});
+            }
+            break;
+          case '"':
+          case '\'':
+            state = {skip_kind::literal, *stop};
+            break;
+          case '#':
+            state.skip = skip_kind::rest_of_line;
+            break;
+          case '/':
+            if (stop[1] == '*') {
+              state.skip = skip_kind::block_comment;
+              p = stop + 2;  // the '*' of "/*" cannot start its "*/"
+            } else {
+              state.skip = skip_kind::rest_of_line;
+            }
+            break;
+        }
+        break;
+      }
+      case skip_kind::literal: {
+        const char* stop = search::find_literal_stop(p, end, state.quote);
+        if (stop == end) {
+          p = end;
+          break;
+        }
+        p = stop + 1;
+        if (*stop != '\\') {
+          state.skip = skip_kind::none;  // the closing quote, or the line end
+        } else if (stop[1] == '\n' || (stop[1] == '\r' && stop[2] == '\n')) {
+          // A continuation: the literal goes on over the next line. (At the
+          // end of the input, the line feed read here is the reader's mark.)
+          p = stop[1] == '\n' ? stop + 2 : stop + 3;
+        } else {
+          p = stop + 2;  // the escaped byte
+        }
+        if (p > end) p = end;
+        break;
+      }
+      case skip_kind::rest_of_line: {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (lf == nullptr) {
+          p = end;
+          break;
+        }
+        if (!continues(p, lf)) state.skip = skip_kind::none;
+        p = lf + 1;
+        break;
+      }
+      case skip_kind::block_comment: {
+        const char* stop = search::find_comment_close(p, end);
+        if (stop != end) state.skip = skip_kind::none;
+        p = stop == end ? end : stop + 2;
+        break;
+      }
+    }
+  }
+  count_lines_to(end);
+}
+
+template <typename search>
+void scan_file_with() {
+  cursor_state& c = source_cursor;
+  scan_state state;
+  c.line_number = 1;
+  std::string_view lines;
+  for (;;) {
+    switch (read_lines(c.input, lines)) {
+      case read_status::line:
+        scan_lines<search>(lines.data(), lines.data() + lines.size(), state);
+        break;
+      case read_status::end:
+        c.end_flag = true;
+        return;
+      case read_status::error:
+        fail_parsing(c.file_name);
+    }
+  }
+}
+
+}  // namespace
+
+void scan_file_fast() { scan_file_with<fastest_search>(); }
+
+void scan_file_fast_portable() { scan_file_with<portable_search>(); }
+
+}  // namespace stylo

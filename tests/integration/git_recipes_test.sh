@@ -1,0 +1,110 @@
+#!/bin/sh
+# Runs the README's recipes for git trees (whole tree, files changed against a
+# branch, failing on output, the Makefile target) in a repository made here,
+# with names that hold blanks, parentheses, a tab, a double quote, a
+# backslash and UTF-8, and checks what each one reports.
+# Usage: git_recipes_test.sh <source dir> <built stylo>
+set -u
+src=$1
+stylo_bin=$2
+readme=$src/README.md
+
+for tool in git make; do
+  command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+failures=0
+fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
+
+whole_tree="git ls-files -z -- '*.c' '*.h' | tr '\\0' '\\n' | stylo --file-list=-"
+changed="git diff -z --name-only --diff-filter=ACMR origin/main... -- '*.c' '*.h' | tr '\\0' '\\n' | stylo --file-list=-"
+fail_line1="out=\$(git ls-files -z -- '*.c' '*.h' | tr '\\0' '\\n' | stylo --file-list=- 2>&1) &&"
+fail_line2="  [ -z \"\$out\" ] || { printf '%s\\n' \"\$out\"; exit 1; }"
+# The recipes run here are those the README shows, line for line.
+for line in "$whole_tree" "$changed" "$fail_line1" "$fail_line2"; do
+  grep -qxF -- "$line" "$readme" || fail "README does not show: $line"
+done
+makefile=$(awk '/^```make$/ { on = 1; next } /^```/ { on = 0 } on' "$readme")
+[ -n "$makefile" ] || fail "README has no Makefile target"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/bin"
+ln -s "$stylo_bin" "$work/bin/stylo"
+PATH=$work/bin:$PATH
+export GIT_CONFIG_NOSYSTEM=1 HOME="$work" GIT_AUTHOR_NAME=t GIT_AUTHOR_EMAIL=t@t GIT_COMMITTER_NAME=t GIT_COMMITTER_EMAIL=t@t
+
+tab=$(printf '\t')
+kw() { printf "%s(%s): warning: (style) Devrait mettre un espace entre '%s' et la parenthese. [guide 80]  [QVS]" "$1" "$2" "$3"; }
+op() { printf "%s(%s): warning: '%s' devrait probablement etre '%s'; sinon, ajoutez un espace entre.  [QVS]" "$1" "$2" "$3" "$4"; }
+
+# run <what> <dir> <expected status> <expected output> <command>
+run() {
+  what=$1 dir=$2 want_status=$3 want_out=$4
+  out=$(cd "$dir" && sh -c "$5" 2>&1)
+  status=$?
+  [ "$status" = "$want_status" ] || fail "$what: status $status, wanted $want_status"
+  [ "$out" = "$want_out" ] || fail "$what: output
+$out
+wanted
+$want_out"
+}
+
+# The upstream repository, and a clone of it whose origin/main is the base.
+git init -q -b main "$work/upstream" || exit 1
+cd "$work/upstream" || exit 1
+mkdir -p 'my dir' sub
+printf 'if (a) x -= 1;\n' > clean.c
+printf 'int f(void);\nwhile(b) {}\n' > 'my dir/b (2).c'
+printf 'x=+1;\n' > "sub/t${tab}ab.h"
+printf 'y=!z;\n' > 'sub/quo"te.c'
+printf 'if(q)\n' > 'sub/back\slash.c'
+printf 'for(;;)\n' > 'sub/é.c'
+printf 'if(a)\n' > notes.txt
+printf 'if (a)\n' > gone.c
+printf 'if (a)\n' > old.c
+git add . && git commit -q -m base || exit 1
+git clone -q "$work/upstream" "$work/clone" || exit 1
+cd "$work/clone" || exit 1
+printf 'switch(c) {}\n' > untracked.c
+
+base_warnings=$(kw 'my dir/b (2).c' 2 while)
+base_warnings=$base_warnings'
+'$(kw 'sub/back\slash.c' 1 if)'
+'$(op 'sub/quo"te.c' 1 =! !=)'
+'$(op "sub/t${tab}ab.h" 1 =+ +=)'
+'$(kw 'sub/é.c' 1 for)
+run "whole tree" "$work/clone" 0 "$base_warnings" "$whole_tree"
+run "fail on output, with warnings" "$work/clone" 1 "$base_warnings" "$fail_line1
+$fail_line2"
+printf '%s\n' "$makefile" > "$work/clone/Makefile"
+run "Makefile target, with warnings" "$work/clone" 2 "$base_warnings" "make -s style 2>/dev/null"
+
+# A branch that adds, changes, renames and deletes files.
+git checkout -q -b topic
+printf 'a=-1;\n' > 'new file (1).c'
+printf 'int f(void);\nwhile (b) {}\nx=+1;\n' > 'my dir/b (2).c'
+git mv old.c 'renamed (3).c'
+printf 'if(r)\n' > 'renamed (3).c'
+git rm -q gone.c
+git add . ':!untracked.c' ':!Makefile' && git commit -q -m topic || exit 1
+run "changed against a branch" "$work/clone" 0 "$(op 'my dir/b (2).c' 3 =+ +=)
+$(op 'new file (1).c' 1 =- -=)
+$(kw 'renamed (3).c' 1 if)" "$changed"
+
+# A tree without findings passes both the script and the Makefile target.
+git init -q -b main "$work/clean" || exit 1
+cd "$work/clean" || exit 1
+printf 'if (a) x -= 1;\n' > 'ok (1).c'
+printf 'if(a)\n' > other.txt
+git add . && git commit -q -m clean || exit 1
+printf '%s\n' "$makefile" > Makefile
+run "fail on output, clean tree" "$work/clean" 0 "" "$fail_line1
+$fail_line2"
+run "Makefile target, clean tree" "$work/clean" 0 "" "make -s style"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "git recipes: all cases passed"

@@ -1,0 +1,68 @@
+#!/bin/sh
+# Runs the pre-commit hook's entry as the pre-commit framework does: from the
+# top of the checked repository, with the hook repository's entry script
+# followed by the names of the files to check as arguments.
+# Usage: pre_commit_test.sh <source dir> <built stylo>
+set -u
+src=$1
+stylo_bin=$2
+hooks=$src/.pre-commit-hooks.yaml
+
+fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
+failures=0
+
+entry=$(sed -n 's/^ *entry: *//p' "$hooks")
+language=$(sed -n 's/^ *language: *//p' "$hooks")
+[ "$language" = script ] || { echo "FAIL: the hook's language is '$language', not script"; exit 1; }
+case $entry in
+  '' | *' '*) echo "FAIL: entry '$entry' is not one script path"; exit 1 ;;
+esac
+[ -x "$src/$entry" ] || { echo "FAIL: $src/$entry is not an executable script"; exit 1; }
+grep -q '^ *types: \[c\]$' "$hooks" || fail "the hook is not limited to C files"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/bin" "$work/repo/my dir"
+ln -s "$stylo_bin" "$work/bin/stylo"
+PATH=$work/bin:$PATH
+cd "$work/repo" || exit 1
+
+nl='
+'
+printf 'if (a) x -= 1;\n' > 'clean.c'
+printf 'while (b) {}\n' > 'my dir/clean (1).h'
+printf 'int f(void) {\n  if(a) x=-1;\n}\n' > 'my dir/a (2).c'
+printf 'y=+1;\n' > "odd${nl}name.c"
+printf 'z=!1;\n' > ./--file-list=x.c
+
+kw_if="(2): warning: (style) Devrait mettre un espace entre 'if' et la parenthese. [guide 80]  [QVS]"
+op_minus="(2): warning: '=-' devrait probablement etre '-='; sinon, ajoutez un espace entre.  [QVS]"
+op_plus="(1): warning: '=+' devrait probablement etre '+='; sinon, ajoutez un espace entre.  [QVS]"
+op_not="(1): warning: '=!' devrait probablement etre '!='; sinon, ajoutez un espace entre.  [QVS]"
+
+# check <what> <expected status> <expected output> <file>...
+check() {
+  what=$1 want_status=$2 want_out=$3
+  shift 3
+  out=$("$src/$entry" "$@" 2>&1)
+  status=$?
+  [ "$status" = "$want_status" ] || fail "$what: status $status, wanted $want_status"
+  [ "$out" = "$want_out" ] || fail "$what: output
+$out
+wanted
+$want_out"
+}
+
+check "clean files, names with blanks and parentheses" 0 "" clean.c 'my dir/clean (1).h'
+check "no file at all" 0 ""
+check "warnings fail the hook and are shown" 1 \
+  "my dir/a (2).c$kw_if${nl}my dir/a (2).c$op_minus" clean.c 'my dir/a (2).c' 'my dir/clean (1).h'
+check "a name that looks like the list option" 1 "--file-list=x.c$op_not" '--file-list=x.c'
+check "a name holding a line feed" 1 "odd${nl}name.c$op_plus" clean.c "odd${nl}name.c"
+check "a file that cannot be opened fails the hook" 1 "Unable to open file 'gone.c'" clean.c gone.c
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "pre-commit hook entry: all cases passed"
