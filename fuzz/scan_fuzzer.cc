@@ -8,8 +8,9 @@
 //   small ones (any line, a CR LF pair or a word may be split between reads);
 // - the warnings are those of a reference walk over the whole text held in
 //   memory, which shares no code with the block reader and the cursor;
-// - where the fast scan is built in, it writes exactly what the plain loop
-//   writes.
+// - the fast scan, with the vectorised byte searches and with the portable
+//   ones, writes exactly what the plain loop writes, from one read or many;
+// - the vectorised and the portable byte searches find the same bytes.
 
 #include <cstddef>
 #include <cstdint>
@@ -23,10 +24,8 @@
 #include "scanner/file_scan.h"
 #include "scanner/source_cursor.h"
 
-#if __has_include("scanner/fast_scan.h")
+#include "scanner/byte_search.h"
 #include "scanner/fast_scan.h"
-#define STYLO_FUZZ_HAVE_FAST_SCAN 1
-#endif
 
 namespace {
 
@@ -123,14 +122,16 @@ std::string scan_named_file(const std::string& path, Scan scan) {
   });
 }
 
-std::string scan_in_pieces(std::string_view bytes, const std::string& name, const std::vector<std::size_t>& cuts) {
+template <typename Scan>
+std::string scan_in_pieces(std::string_view bytes, const std::string& name, const std::vector<std::size_t>& cuts,
+                           Scan scan) {
   const int fd = stylo_fuzz::split_input(bytes, cuts);
   std::string out = stylo_fuzz::capture(1, [&] {
     stylo::close_source();
     stylo::source_cursor.file_name = name;
     stylo::open_input(stylo::source_cursor.input, fd, false);
     stylo::reset_cursor();
-    stylo::scan_file_plain();
+    scan();
     stylo::close_source();
   });
   ::close(fd);
@@ -141,6 +142,34 @@ std::uint32_t hash_of(std::string_view bytes) {
   std::uint32_t h = 2166136261u;
   for (unsigned char b : bytes) h = (h ^ b) * 16777619u;
   return h;
+}
+
+// The two implementations of each byte search over the input, from every
+// start, in a buffer laid out as the line reader lays out its own: padding
+// on both sides and a line feed right after the data.
+void compare_searches(std::string_view bytes) {
+  static std::string buffer;
+  const std::size_t pad = stylo::buffer_padding;
+  buffer.assign(pad, '\n');
+  buffer += bytes;
+  buffer.append(pad, '\n');
+  const char* begin = buffer.data() + pad;
+  const char* end = begin + bytes.size();
+  using fast = stylo::fastest_search;
+  using portable = stylo::portable_search;
+  for (const char* p = begin; p <= end; ++p) {
+    const std::string at = "from offset " + std::to_string(p - begin);
+    if (fast::find_code_stop(p, end) != portable::find_code_stop(p, end)) fail("find_code_stop differs", at);
+    if (fast::find_comment_close(p, end) != portable::find_comment_close(p, end)) {
+      fail("find_comment_close differs", at);
+    }
+    for (char quote : {'"', '\'', '\n'}) {
+      if (fast::find_literal_stop(p, end, quote) != portable::find_literal_stop(p, end, quote)) {
+        fail("find_literal_stop differs", at + " for " + std::string(1, quote));
+      }
+    }
+    if (fast::count_line_feeds(p, end) != portable::count_line_feeds(p, end)) fail("count_line_feeds differs", at);
+  }
 }
 
 std::string describe(std::string_view what, std::string_view expected, std::string_view got) {
@@ -163,15 +192,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   reference_walk{lines, expected, path}.run();
   if (plain != expected) fail("plain scan differs from the reference walk", describe("", expected, plain));
 
-  const std::string pieces = scan_in_pieces(bytes, path, stylo_fuzz::pieces_for(bytes, hash_of(bytes)));
-  if (pieces != plain) fail("scan of the file read in small pieces differs", describe("", plain, pieces));
+  const std::vector<std::size_t> cuts = stylo_fuzz::pieces_for(bytes, hash_of(bytes));
+  const std::string pieces = scan_in_pieces(bytes, path, cuts, [] { stylo::scan_file_plain(); });
+  if (pieces != plain) fail("plain scan of the file read in small pieces differs", describe("", plain, pieces));
+
+  const std::string fast = scan_named_file(path, [] { stylo::scan_file_fast(); });
+  if (fast != plain) fail("fast scan differs from the plain scan", describe("", plain, fast));
+  const std::string portable = scan_named_file(path, [] { stylo::scan_file_fast_portable(); });
+  if (portable != plain) fail("portable fast scan differs from the plain scan", describe("", plain, portable));
+  const std::string fast_pieces = scan_in_pieces(bytes, path, cuts, [] { stylo::scan_file_fast(); });
+  if (fast_pieces != plain) {
+    fail("fast scan of the file read in small pieces differs", describe("", plain, fast_pieces));
+  }
 
   const std::string checked = stylo_fuzz::capture(1, [&] { stylo::check_file(path); });
   if (checked != plain) fail("check_file differs from the plain scan", describe("", plain, checked));
 
-#ifdef STYLO_FUZZ_HAVE_FAST_SCAN
-  const std::string fast = scan_named_file(path, [] { stylo::scan_file_fast(); });
-  if (fast != plain) fail("fast scan differs from the plain scan", describe("", plain, fast));
-#endif
+  compare_searches(bytes);
   return 0;
 }
