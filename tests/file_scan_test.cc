@@ -6,8 +6,12 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+
 #include <gtest/gtest.h>
 
+#include "scanner/fast_scan.h"
+#include "scanner/source_cursor.h"
 #include "test_support.h"
 
 namespace {
@@ -88,6 +92,46 @@ TEST(FileScan, LongLine) {
   std::string text(5u << 20, 'x');
   text += " if(a) /* " + std::string(3u << 20, '*') + "*/ b=-c";
   stylo_test::expect_findings(text, {"1:if", "1:=-"}, "long line");
+}
+
+// A failed read is never the end of a file, whichever scan is reading: the
+// run ends with "Failed while parsing" and status 1. A descriptor opened for
+// writing only fails its reads (EBADF).
+TEST(FileScanDeathTest, ReadErrorEndsTheRun) {
+  const std::string path = stylo_test::temp_path("write_only.c");
+  stylo_test::write_file(path, "if(a)\n");
+  const struct {
+    const char* name;
+    void (*scan)();
+  } scans[] = {{"plain", stylo::scan_file_plain},
+               {"fast", stylo::scan_file_fast},
+               {"fast portable", stylo::scan_file_fast_portable}};
+  for (const auto& s : scans) {
+    EXPECT_EXIT(
+        {
+          stylo::close_source();
+          stylo::source_cursor.file_name = "broken.c";
+          stylo::open_input(stylo::source_cursor.input, ::open(path.c_str(), O_WRONLY), true);
+          stylo::reset_cursor();
+          s.scan();
+        },
+        ::testing::ExitedWithCode(1), "^Failed while parsing 'broken\\.c'\n$")
+        << s.name;
+  }
+}
+
+// check_file runs the fast scan, or the plain one where the program asks
+// for it (the benchmark's reference build): both give the findings.
+TEST(FileScan, CheckFileWithEitherScan) {
+  const std::string file = stylo_test::temp_path("scan.c");
+  const std::string expected =
+      file + "(1): warning: (style) Devrait mettre un espace entre 'if' et la parenthese. [guide 80]  [QVS]\n" +
+      file + "(1): warning: '=-' devrait probablement etre '-='; sinon, ajoutez un espace entre.  [QVS]\n";
+  for (const bool plain : {false, true}) {
+    stylo::use_plain_scan = plain;
+    EXPECT_EQ(stylo_test::check_text("if(a) x=-1;\n"), expected) << plain;
+  }
+  stylo::use_plain_scan = false;
 }
 
 }  // namespace
