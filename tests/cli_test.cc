@@ -2,6 +2,7 @@
 // every message, list mode, text-mode input, odd file names, the merged
 // order of warnings and errors, and failures of reading and writing.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -209,6 +211,37 @@ TEST(Cli, WarningsThatCannotBeWrittenFail) {
   const outcome closed = run("STYLO a.c >&-");
   EXPECT_EQ(closed.status, 1);
   EXPECT_EQ(closed.err, "Failed while writing warnings to standard output: Bad file descriptor\n");
+}
+
+// Standard output on a non-blocking pipe that fills up, as make or a CI
+// runner may hand over: a write that finds the pipe full waits for room; it
+// is no failure, and no warning is lost.
+TEST(Cli, NonBlockingOutputThatFillsUp) {
+  std::string text, expected;
+  for (int i = 1; i <= 2000; ++i) {
+    text += "if(a)\n";
+    expected += kw("many.c", i, "if");
+  }
+  write("many.c", text);
+  int fds[2];
+  ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+  ASSERT_EQ(fcntl(fds[1], F_SETFL, O_NONBLOCK), 0);
+  constexpr int out_fd = 50;  // the shell hands it to the program as its output
+  ASSERT_EQ(dup2(fds[1], out_fd), out_fd);
+  close(fds[1]);
+  std::string received;
+  std::thread reader([&received, in = fds[0]] {
+    usleep(300000);  // long enough for the pipe to fill
+    char buffer[4096];
+    for (ssize_t n; (n = read(in, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<std::size_t>(n));
+  });
+  const outcome r = run("STYLO many.c >&50");
+  close(out_fd);
+  reader.join();
+  close(fds[0]);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(received == expected) << received.size() << " bytes of " << expected.size();
 }
 
 // Read errors are injected with strace into the reads of one file only

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include <poll.h>
 #include <unistd.h>
 
 namespace stylo {
@@ -17,6 +18,13 @@ int write_all(int fd, std::string_view text) {
     const ssize_t n = ::write(fd, text.data(), text.size());
     if (n < 0) {
       if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        // A non-blocking output that is full for now (a pipe whose reader
+        // is behind): wait for room rather than give up.
+        pollfd wait_for{fd, POLLOUT, 0};
+        ::poll(&wait_for, 1, -1);
+        continue;
+      }
       return errno;
     }
     text.remove_prefix(static_cast<std::size_t>(n));
