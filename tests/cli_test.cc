@@ -360,7 +360,8 @@ TEST(Cli, SourceChangedWhileRead) {
   for (const auto& c : cases) {
     write("big.c", big);
     const outcome r = run(
-        "strace -f -o /dev/null -e trace=read -e inject=read:delay_enter=1000000:when=2 -P " + quote(path("big.c")) +
+        ": > out.txt; strace -f -o /dev/null -e trace=read -e inject=read:delay_enter=1000000:when=2 -P " +
+        quote(path("big.c")) +
         " STYLO big.c > out.txt & "
         "for i in $(seq 1 300); do [ -s out.txt ] && break; sleep 0.01; done; " +
         c.change + "; wait $!; status=$?; cat out.txt; exit $status");
@@ -388,9 +389,9 @@ TEST(Cli, SourceChangedBetweenListNames) {
   };
   for (const auto& c : cases) {
     write("v.c", "if(a)\nfor(;;)\n");
-    const outcome r = run(std::string("(printf 'v.c\\n'; for i in $(seq 1 1000); do "
+    const outcome r = run(std::string(": > out.txt; (printf 'v.c\\n'; for i in $(seq 1 1000); do "
                                       "[ $(wc -l < out.txt) -ge 2 ] && break; sleep 0.01; done; ") +
-                          c.change + "; printf 'v.c\\n') > names.fifo & : > out.txt; "
+                          c.change + "; printf 'v.c\\n') > names.fifo & "
                           "STYLO --file-list=names.fifo >> out.txt; status=$?; wait; cat out.txt; exit $status");
     EXPECT_EQ(r.status, 0) << c.what;
     EXPECT_EQ(r.out, c.out) << c.what;
