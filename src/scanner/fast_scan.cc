@@ -56,21 +56,24 @@ bool continues(const char* from, const char* lf) {
   return ((last - run) & 1) != 0;
 }
 
-/// Reports the keyword, if any, that ends right before the '(' at `paren`;
-/// `start` is the start of the buffer, before which nothing may be read.
-void check_word_before(const char* start, const char* paren) {
+/// The keyword, if any, that ends right before the '(' at `paren`, or an
+/// empty view; `start` is the start of the buffer, before which nothing may
+/// be read.
+std::string_view keyword_before(const char* start, const char* paren) {
   constexpr std::ptrdiff_t longest_keyword = 6;
   const char* word = paren;
   while (word > start && paren - word <= longest_keyword && is_word_char(word[-1])) --word;
-  if (word > start && is_word_char(word[-1])) return;  // part of a longer word
+  if (word > start && is_word_char(word[-1])) return {};  // part of a longer word
   const std::string_view candidate(word, static_cast<std::size_t>(paren - word));
-  if (is_control_keyword(candidate)) report_keyword_warning(candidate);
+  return is_control_keyword(candidate) ? candidate : std::string_view{};
 }
 
 /// Scans [start, end): whole lines, the last one without its line feed only
-/// at the end of the input.
+/// at the end of the input. The cursor's line number is that of the first
+/// line on entry, and is brought up to date only where a warning needs it.
 template <typename search>
-void scan_lines(const char* const start, const char* const end, scan_state& state) {
+[[gnu::always_inline]] inline void scan_lines(const char* const start, const char* const end, scan_state& kept) {
+  scan_state state = kept;  // a local copy: the reports' calls cannot touch it, so it stays in registers
   std::uint64_t& line_number = source_cursor.line_number;
   const char* counted = start;  // line feeds before here are in line_number
   auto count_lines_to = [&](const char* at) {
@@ -90,8 +93,10 @@ void scan_lines(const char* const start, const char* const end, scan_state& stat
         p = stop + 1;
         switch (*stop) {
           case '(':
-            count_lines_to(stop);
-            check_word_before(start, stop);
+            if (const std::string_view keyword = keyword_before(start, stop); !keyword.empty()) {
+              count_lines_to(stop);
+              report_keyword_warning(keyword);
+            }
             break;
           case '=':
             count_lines_to(stop);
@@ -142,8 +147,8 @@ void scan_lines(const char* const start, const char* const end, scan_state& stat
         break;
       }
       case skip_kind::rest_of_line: {
-        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-        if (lf == nullptr) {
+        const char* lf = search::find_line_feed(p, end);
+        if (lf == end) {
           p = end;
           break;
         }
@@ -159,19 +164,37 @@ void scan_lines(const char* const start, const char* const end, scan_state& stat
       }
     }
   }
-  count_lines_to(end);
+  kept = state;
 }
+
+// The loop above, compiled once per set of searches. The AVX2 one is
+// compiled for AVX2 as a whole, so that the searches inline into it and keep
+// their constants in registers.
+template <typename search>
+void scan_lines_with(const char* start, const char* end, scan_state& state) {
+  scan_lines<search>(start, end, state);
+}
+#if defined(STYLO_HAVE_AVX2_SEARCH)
+template <>
+__attribute__((target("avx2"))) void scan_lines_with<avx2_search>(const char* start, const char* end,
+                                                                  scan_state& state) {
+  scan_lines<avx2_search>(start, end, state);
+}
+#endif
 
 template <typename search>
 void scan_file_with() {
   cursor_state& c = source_cursor;
   scan_state state;
-  c.line_number = 1;
+  std::uint64_t first_line = 1;  // the number of the first line of each buffer
   std::string_view lines;
+  std::uint64_t line_feeds = 0;
   for (;;) {
-    switch (read_lines(c.input, lines)) {
+    switch (read_lines(c.input, lines, line_feeds)) {
       case read_status::line:
-        scan_lines<search>(lines.data(), lines.data() + lines.size(), state);
+        c.line_number = first_line;
+        scan_lines_with<search>(lines.data(), lines.data() + lines.size(), state);
+        first_line += line_feeds;
         break;
       case read_status::end:
         c.end_flag = true;
@@ -184,7 +207,20 @@ void scan_file_with() {
 
 }  // namespace
 
-void scan_file_fast() { scan_file_with<fastest_search>(); }
+void scan_file_fast() {
+#if defined(STYLO_HAVE_AVX2_SEARCH)
+  static const bool avx2 = avx2_available();
+  if (avx2) {
+    scan_file_with<avx2_search>();
+    return;
+  }
+#endif
+#if defined(__SSE2__)
+  scan_file_with<sse2_search>();
+#else
+  scan_file_with<portable_search>();
+#endif
+}
 
 void scan_file_fast_portable() { scan_file_with<portable_search>(); }
 
