@@ -1,22 +1,24 @@
 #pragma once
-/// Searches for the next bytes that matter to the fast scan.
+/// The bytes that matter to the fast scan, found 64 at a time.
 ///
 /// Outside literals and comments only a few bytes can give a finding or
 /// start a skip, and most of them only next to particular neighbours: '('
 /// only after the last letter of a keyword (f, h, r, e), '=' only before
-/// '!', '+', '-' or "=!", '/' only before '*' or '/'. Each search returns the
-/// first such byte in [p, end), or `end`.
+/// '!', '+', '-' or "=!", '/' only before '*' or '/'; the quotes and '#'
+/// always. Inside a literal only its quote, a backslash and the line feed
+/// matter; inside a block comment only "*/"; in a line comment or a
+/// preprocessor line only the line feed.
 ///
-/// The SSE2 versions test 16 bytes at a time and work on every x86-64; the
-/// AVX2 versions test 32 and are chosen at run time where the processor has
-/// AVX2; the portable versions are the fallback elsewhere. The tests hold
-/// all of them to the same answers.
+/// Each function describes the 64 bytes at `p` as a mask, bit i for byte
+/// p[i], so that the scan can go from one byte that matters to the next with
+/// bit operations instead of a new search each time. There are three sets of
+/// them: portable (byte by byte, the fallback and the reference), SSE2 (every
+/// x86-64) and AVX2 (chosen at run time); the tests hold them to the same
+/// answers.
 ///
-/// All read the neighbours as raw bytes, so the caller guarantees that
-/// [p - 1, end + 96) is readable and that a byte at or after `end` is never
-/// taken for a neighbour that would make a stop: the line reader keeps
-/// padding around its data and puts a line feed right after the last line
-/// when that line has none of its own.
+/// They read the neighbours as raw bytes: the caller guarantees that
+/// [p - 1, p + 67) is readable. Bits for bytes past the end of the data mean
+/// nothing and are masked off by the caller.
 
 #include <cstddef>
 #include <cstdint>
@@ -42,165 +44,145 @@ struct text_extent {
 
 /// Byte by byte: the fallback, and the reference the tests compare with.
 struct portable_search {
-
-/// True at a byte that can give a finding or start a skip outside skips.
-static bool is_code_stop(const char* at) {
-  switch (at[0]) {
-    case '(':
-      return at[-1] == 'f' || at[-1] == 'h' || at[-1] == 'r' || at[-1] == 'e';
-    case '=':
-      return at[1] == '!' || at[1] == '+' || at[1] == '-' || (at[1] == '=' && at[2] == '!');
-    case '/':
-      return at[1] == '*' || at[1] == '/';
-    case '"': case '\'': case '#':
-      return true;
-    default:
-      return false;
+  /// True at a byte that can give a finding or start a skip in code.
+  static bool is_code_stop(const char* at) {
+    switch (at[0]) {
+      case '(':
+        return at[-1] == 'f' || at[-1] == 'h' || at[-1] == 'r' || at[-1] == 'e';
+      case '=':
+        return at[1] == '!' || at[1] == '+' || at[1] == '-' || (at[1] == '=' && at[2] == '!');
+      case '/':
+        return at[1] == '*' || at[1] == '/';
+      case '"':
+      case '\'':
+      case '#':
+        return true;
+      default:
+        return false;
+    }
   }
-}
 
-static const char* find_code_stop(const char* p, const char* end) {
-  for (; p < end; ++p) {
-    if (is_code_stop(p)) return p;
+  template <typename predicate>
+  static std::uint64_t mask_of(const char* p, predicate&& matches) {
+    std::uint64_t mask = 0;
+    for (unsigned i = 0; i < 64; ++i) mask |= std::uint64_t{matches(p + i)} << i;
+    return mask;
   }
-  return end;
-}
 
-/// The closing `quote`, a backslash or a line feed.
-static const char* find_literal_stop(const char* p, const char* end, char quote) {
-  for (; p < end; ++p) {
-    if (*p == quote || *p == '\\' || *p == '\n') return p;
+  static std::uint64_t code_stops(const char* p) { return mask_of(p, is_code_stop); }
+
+  /// The closing `quote`, a backslash or a line feed.
+  static std::uint64_t literal_stops(const char* p, char quote) {
+    return mask_of(p, [quote](const char* at) { return *at == quote || *at == '\\' || *at == '\n'; });
   }
-  return end;
-}
 
-/// The next line feed.
-static const char* find_line_feed(const char* p, const char* end) {
-  const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-  return lf != nullptr ? static_cast<const char*>(lf) : end;
-}
-
-/// The '*' of a "*/".
-static const char* find_comment_close(const char* p, const char* end) {
-  for (; p < end; ++p) {
-    if (p[0] == '*' && p[1] == '/') return p;
+  static std::uint64_t line_feeds(const char* p) {
+    return mask_of(p, [](const char* at) { return *at == '\n'; });
   }
-  return end;
-}
 
-static std::uint64_t count_line_feeds(const char* p, const char* end) {
-  std::uint64_t n = 0;
-  for (; p < end; ++p) n += *p == '\n';
-  return n;
-}
+  /// The '*' of each "*/".
+  static std::uint64_t comment_closes(const char* p) {
+    return mask_of(p, [](const char* at) { return at[0] == '*' && at[1] == '/'; });
+  }
 
-/// Reads nothing before p or after p + n.
-static text_extent measure_text(const char* p, std::size_t n) {
-  const void* z = std::memchr(p, 0x1A, n);
-  const std::size_t length = z != nullptr ? static_cast<std::size_t>(static_cast<const char*>(z) - p) : n;
-  return {length, count_line_feeds(p, p + length)};
-}
+  /// Reads nothing outside [p, end).
+  static std::uint64_t count_line_feeds(const char* p, const char* end) {
+    std::uint64_t n = 0;
+    for (; p < end; ++p) n += *p == '\n';
+    return n;
+  }
 
+  /// Reads nothing outside [p, p + n).
+  static text_extent measure_text(const char* p, std::size_t n) {
+    const void* z = std::memchr(p, 0x1A, n);
+    const std::size_t length = z != nullptr ? static_cast<std::size_t>(static_cast<const char*>(z) - p) : n;
+    return {length, count_line_feeds(p, p + length)};
+  }
 };
 
 #if defined(__SSE2__)
 /// 16 bytes at a time.
 struct sse2_search {
+  static __m128i load(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static __m128i eq(__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); }
+  static std::uint64_t bits(__m128i v) { return static_cast<std::uint16_t>(_mm_movemask_epi8(v)); }
 
-static __m128i load(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-static __m128i eq(__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); }
-static unsigned bits(__m128i v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); }
-
-// The first set bit of `mask` as a position from `p`, clipped to `end`:
-// bits past `end` describe padding or the next line, not this range.
-static const char* first_hit(const char* p, unsigned mask, const char* end) {
-  const char* hit = p + __builtin_ctz(mask);
-  return hit < end ? hit : end;
-}
-
-// The stops among the 16 bytes at `p`, one bit each.
-static unsigned code_stops(const char* p) {
-  const __m128i v = load(p), before = load(p - 1), next = load(p + 1);
-  const __m128i keyword_end =
-      _mm_or_si128(_mm_or_si128(eq(before, 'f'), eq(before, 'h')), _mm_or_si128(eq(before, 'r'), eq(before, 'e')));
-  const __m128i misspelt = _mm_or_si128(_mm_or_si128(eq(next, '!'), eq(next, '+')),
-                                        _mm_or_si128(eq(next, '-'), _mm_and_si128(eq(next, '='), eq(load(p + 2), '!'))));
-  const __m128i comment = _mm_or_si128(eq(next, '*'), eq(next, '/'));
-  const __m128i stops = _mm_or_si128(
-      _mm_or_si128(_mm_and_si128(eq(v, '('), keyword_end), _mm_and_si128(eq(v, '='), misspelt)),
-      _mm_or_si128(_mm_and_si128(eq(v, '/'), comment), _mm_or_si128(_mm_or_si128(eq(v, '"'), eq(v, '\'')), eq(v, '#'))));
-  return bits(stops);
-}
-
-static const char* find_code_stop(const char* p, const char* end) {
-  // Two blocks per test: one branch per 32 bytes, whose outcome is hard to
-  // predict in code, costs more than the comparisons it could save.
-  for (; p < end; p += 32) {
-    if (const unsigned mask = code_stops(p) | (code_stops(p + 16) << 16)) return first_hit(p, mask, end);
+  static std::uint64_t code_stops16(const char* p) {
+    const __m128i v = load(p), before = load(p - 1), next = load(p + 1);
+    const __m128i keyword_end =
+        _mm_or_si128(_mm_or_si128(eq(before, 'f'), eq(before, 'h')), _mm_or_si128(eq(before, 'r'), eq(before, 'e')));
+    const __m128i misspelt = _mm_or_si128(_mm_or_si128(eq(next, '!'), eq(next, '+')),
+                                          _mm_or_si128(eq(next, '-'), _mm_and_si128(eq(next, '='), eq(load(p + 2), '!'))));
+    const __m128i comment = _mm_or_si128(eq(next, '*'), eq(next, '/'));
+    const __m128i stops = _mm_or_si128(
+        _mm_or_si128(_mm_and_si128(eq(v, '('), keyword_end), _mm_and_si128(eq(v, '='), misspelt)),
+        _mm_or_si128(_mm_and_si128(eq(v, '/'), comment), _mm_or_si128(_mm_or_si128(eq(v, '"'), eq(v, '\'')), eq(v, '#'))));
+    return bits(stops);
   }
-  return end;
-}
 
-static const char* find_literal_stop(const char* p, const char* end, char quote) {
-  for (; p < end; p += 16) {
-    const __m128i v = load(p);
-    if (const unsigned mask = bits(_mm_or_si128(_mm_or_si128(eq(v, quote), eq(v, '\\')), eq(v, '\n')))) {
-      return first_hit(p, mask, end);
-    }
+  template <typename part>
+  static std::uint64_t join(const char* p, part&& of) {
+    return of(p) | of(p + 16) << 16 | of(p + 32) << 32 | of(p + 48) << 48;
   }
-  return end;
-}
 
-static const char* find_line_feed(const char* p, const char* end) {
-  return portable_search::find_line_feed(p, end);
-}
+  static std::uint64_t code_stops(const char* p) { return join(p, code_stops16); }
 
-static const char* find_comment_close(const char* p, const char* end) {
-  for (; p < end; p += 16) {
-    if (const unsigned mask = bits(_mm_and_si128(eq(load(p), '*'), eq(load(p + 1), '/')))) {
-      return first_hit(p, mask, end);
-    }
+  static std::uint64_t literal_stops(const char* p, char quote) {
+    return join(p, [quote](const char* at) {
+      const __m128i v = load(at);
+      return bits(_mm_or_si128(_mm_or_si128(eq(v, quote), eq(v, '\\')), eq(v, '\n')));
+    });
   }
-  return end;
-}
 
-static std::uint64_t count_line_feeds(const char* p, const char* end) {
+  static std::uint64_t line_feeds(const char* p) {
+    return join(p, [](const char* at) { return bits(eq(load(at), '\n')); });
+  }
+
+  static std::uint64_t comment_closes(const char* p) {
+    return join(p, [](const char* at) { return bits(_mm_and_si128(eq(load(at), '*'), eq(load(at + 1), '/'))); });
+  }
+
   // Each match subtracts -1 from a byte counter; the counters are summed
   // before any of them can wrap (255 blocks). No popcnt: it is not SSE2.
-  std::uint64_t n = 0;
-  while (p + 16 <= end) {
-    __m128i counters = _mm_setzero_si128();
-    for (int blocks = 0; blocks < 255 && p + 16 <= end; ++blocks, p += 16) {
-      counters = _mm_sub_epi8(counters, eq(load(p), '\n'));
+  static std::uint64_t count_line_feeds(const char* p, const char* end) {
+    std::uint64_t n = 0;
+    while (p + 16 <= end) {
+      __m128i counters = _mm_setzero_si128();
+      for (int blocks = 0; blocks < 255 && p + 16 <= end; ++blocks, p += 16) {
+        counters = _mm_sub_epi8(counters, eq(load(p), '\n'));
+      }
+      n += sum(counters);
     }
-    const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
-    n += static_cast<std::uint64_t>(_mm_cvtsi128_si32(sums)) + static_cast<std::uint64_t>(_mm_extract_epi16(sums, 4));
+    return n + portable_search::count_line_feeds(p, end);
   }
-  return n + portable_search::count_line_feeds(p, end);
-}
 
-// One pass for both questions: whole blocks until one holds a 0x1A, then
-// the byte-by-byte answer for the rest.
-static text_extent measure_text(const char* p, std::size_t n) {
-  const char* const start = p;
-  const char* const end = p + n;
-  std::uint64_t line_feeds = 0;
-  while (p + 16 <= end) {
-    __m128i counters = _mm_setzero_si128();
-    int blocks = 0;
-    for (; blocks < 255 && p + 16 <= end; ++blocks, p += 16) {
-      const __m128i v = load(p);
-      if (bits(eq(v, 0x1A)) != 0) break;
-      counters = _mm_sub_epi8(counters, eq(v, '\n'));
+  static std::uint64_t sum(__m128i counters) {
+    const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+    return static_cast<std::uint64_t>(_mm_cvtsi128_si32(sums)) + static_cast<std::uint64_t>(_mm_extract_epi16(sums, 4));
+  }
+
+  // One pass for both questions: whole blocks until one holds a 0x1A, then
+  // the byte-by-byte answer for the rest.
+  static text_extent measure_text(const char* p, std::size_t n) {
+    const char* const start = p;
+    const char* const end = p + n;
+    std::uint64_t line_feeds = 0;
+    bool ctrl_z = false;
+    while (!ctrl_z && p + 16 <= end) {
+      __m128i counters = _mm_setzero_si128();
+      for (int blocks = 0; blocks < 255 && p + 16 <= end; ++blocks, p += 16) {
+        const __m128i v = load(p);
+        if (bits(eq(v, 0x1A)) != 0) {
+          ctrl_z = true;
+          break;
+        }
+        counters = _mm_sub_epi8(counters, eq(v, '\n'));
+      }
+      line_feeds += sum(counters);
     }
-    const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
-    line_feeds += static_cast<std::uint64_t>(_mm_cvtsi128_si32(sums)) + static_cast<std::uint64_t>(_mm_extract_epi16(sums, 4));
-    if (blocks < 255 && p + 16 <= end) break;  // a 0x1A in the block at p
+    const text_extent rest = portable_search::measure_text(p, static_cast<std::size_t>(end - p));
+    return {static_cast<std::size_t>(p - start) + rest.length, line_feeds + rest.line_feeds};
   }
-  const text_extent rest = portable_search::measure_text(p, static_cast<std::size_t>(end - p));
-  return {static_cast<std::size_t>(p - start) + rest.length, line_feeds + rest.line_feeds};
-}
-
 };
 #endif
 
@@ -212,14 +194,9 @@ struct avx2_search {
 #define STYLO_AVX2 __attribute__((target("avx2")))
   STYLO_AVX2 static __m256i load(const char* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
   STYLO_AVX2 static __m256i eq(__m256i v, char c) { return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(c)); }
-  STYLO_AVX2 static std::uint32_t bits(__m256i v) { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v)); }
+  STYLO_AVX2 static std::uint64_t bits(__m256i v) { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v)); }
 
-  static const char* first_hit(const char* p, std::uint64_t mask, const char* end) {
-    const char* hit = p + __builtin_ctzll(mask);
-    return hit < end ? hit : end;
-  }
-
-  STYLO_AVX2 static std::uint32_t code_stops(const char* p) {
+  STYLO_AVX2 static std::uint64_t code_stops32(const char* p) {
     const __m256i v = load(p), before = load(p - 1), next = load(p + 1);
     const __m256i keyword_end = _mm256_or_si256(_mm256_or_si256(eq(before, 'f'), eq(before, 'h')),
                                                 _mm256_or_si256(eq(before, 'r'), eq(before, 'e')));
@@ -234,39 +211,35 @@ struct avx2_search {
     return bits(stops);
   }
 
-  STYLO_AVX2 static const char* find_code_stop(const char* p, const char* end) {
-    for (; p < end; p += 64) {
-      const std::uint64_t mask = code_stops(p) | (std::uint64_t{code_stops(p + 32)} << 32);
-      if (mask != 0) return first_hit(p, mask, end);
-    }
-    return end;
+  STYLO_AVX2 static std::uint64_t code_stops(const char* p) { return code_stops32(p) | code_stops32(p + 32) << 32; }
+
+  STYLO_AVX2 static std::uint64_t literal_stops32(const char* p, char quote) {
+    const __m256i v = load(p);
+    return bits(_mm256_or_si256(_mm256_or_si256(eq(v, quote), eq(v, '\\')), eq(v, '\n')));
   }
 
-  STYLO_AVX2 static const char* find_literal_stop(const char* p, const char* end, char quote) {
-    for (; p < end; p += 32) {
-      const __m256i v = load(p);
-      if (const std::uint32_t mask = bits(_mm256_or_si256(_mm256_or_si256(eq(v, quote), eq(v, '\\')), eq(v, '\n')))) {
-        return first_hit(p, mask, end);
-      }
-    }
-    return end;
+  STYLO_AVX2 static std::uint64_t literal_stops(const char* p, char quote) {
+    return literal_stops32(p, quote) | literal_stops32(p + 32, quote) << 32;
   }
 
-  // Lines are short: a search in place beats a call to memchr.
-  STYLO_AVX2 static const char* find_line_feed(const char* p, const char* end) {
-    for (; p < end; p += 32) {
-      if (const std::uint32_t mask = bits(eq(load(p), '\n'))) return first_hit(p, mask, end);
-    }
-    return end;
+  STYLO_AVX2 static std::uint64_t line_feeds(const char* p) {
+    return bits(eq(load(p), '\n')) | bits(eq(load(p + 32), '\n')) << 32;
   }
 
-  STYLO_AVX2 static const char* find_comment_close(const char* p, const char* end) {
-    for (; p < end; p += 32) {
-      if (const std::uint32_t mask = bits(_mm256_and_si256(eq(load(p), '*'), eq(load(p + 1), '/')))) {
-        return first_hit(p, mask, end);
-      }
-    }
-    return end;
+  STYLO_AVX2 static std::uint64_t comment_closes32(const char* p) {
+    return bits(_mm256_and_si256(eq(load(p), '*'), eq(load(p + 1), '/')));
+  }
+
+  STYLO_AVX2 static std::uint64_t comment_closes(const char* p) {
+    return comment_closes32(p) | comment_closes32(p + 32) << 32;
+  }
+
+  STYLO_AVX2 static std::uint64_t sum(__m256i counters) {
+    const __m256i sums = _mm256_sad_epu8(counters, _mm256_setzero_si256());
+    return static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 0)) +
+           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 1)) +
+           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 2)) +
+           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 3));
   }
 
   STYLO_AVX2 static std::uint64_t count_line_feeds(const char* p, const char* end) {
@@ -276,11 +249,7 @@ struct avx2_search {
       for (int blocks = 0; blocks < 255 && p + 32 <= end; ++blocks, p += 32) {
         counters = _mm256_sub_epi8(counters, eq(load(p), '\n'));
       }
-      const __m256i sums = _mm256_sad_epu8(counters, _mm256_setzero_si256());
-      n += static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 0)) +
-           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 1)) +
-           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 2)) +
-           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 3));
+      n += sum(counters);
     }
     return n + portable_search::count_line_feeds(p, end);
   }
@@ -289,20 +258,18 @@ struct avx2_search {
     const char* const start = p;
     const char* const end = p + n;
     std::uint64_t line_feeds = 0;
-    while (p + 32 <= end) {
+    bool ctrl_z = false;
+    while (!ctrl_z && p + 32 <= end) {
       __m256i counters = _mm256_setzero_si256();
-      int blocks = 0;
-      for (; blocks < 255 && p + 32 <= end; ++blocks, p += 32) {
+      for (int blocks = 0; blocks < 255 && p + 32 <= end; ++blocks, p += 32) {
         const __m256i v = load(p);
-        if (bits(eq(v, 0x1A)) != 0) break;
+        if (bits(eq(v, 0x1A)) != 0) {
+          ctrl_z = true;
+          break;
+        }
         counters = _mm256_sub_epi8(counters, eq(v, '\n'));
       }
-      const __m256i sums = _mm256_sad_epu8(counters, _mm256_setzero_si256());
-      line_feeds += static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 0)) +
-                    static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 1)) +
-                    static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 2)) +
-                    static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 3));
-      if (blocks < 255 && p + 32 <= end) break;  // a 0x1A in the block at p
+      line_feeds += sum(counters);
     }
     const text_extent rest = portable_search::measure_text(p, static_cast<std::size_t>(end - p));
     return {static_cast<std::size_t>(p - start) + rest.length, line_feeds + rest.line_feeds};
