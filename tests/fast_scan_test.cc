@@ -41,8 +41,10 @@ TEST(FastScan, AgreesWithPlainScanOnRandomText) {
   for (int round = 0; round < 3000; ++round) {
     const std::string text = random_text(rng, 1 + rng() % 120);
     const std::vector<std::string> expected = findings_of(scan_kind::plain, text);
-    ASSERT_EQ(findings_of(scan_kind::fast, text), expected) << "round " << round << ": " << ::testing::PrintToString(text);
-    ASSERT_EQ(findings_of(scan_kind::fast_portable, text), expected) << "round " << round;
+    for (scan_kind scan : stylo_test::fast_scans()) {
+      ASSERT_EQ(findings_of(scan, text), expected)
+          << "round " << round << ", scan " << static_cast<int>(scan) << ": " << ::testing::PrintToString(text);
+    }
   }
 }
 
@@ -51,7 +53,8 @@ TEST(FastScan, AgreesAcrossReadBoundaries) {
   std::mt19937 rng(7);
   std::string text;
   while (text.size() < 3 * stylo::read_chunk) text += random_text(rng, 50) + "\n";
-  EXPECT_EQ(findings_of(scan_kind::fast, text), findings_of(scan_kind::plain, text));
+  const std::vector<std::string> expected = findings_of(scan_kind::plain, text);
+  for (scan_kind scan : stylo_test::fast_scans()) EXPECT_EQ(findings_of(scan, text), expected);
 }
 
 TEST(FastScan, CarriageReturnsAroundBackslashes) {
@@ -70,32 +73,44 @@ TEST(FastScan, CarriageReturnsAroundBackslashes) {
   for (const auto& c : cases) stylo_test::expect_findings(c.text, c.expected, c.name);
 }
 
-#if defined(__SSE2__)
-TEST(ByteSearch, VectorisedMatchesPortable) {
-  // Every start and end in a buffer of random bytes from the alphabet that
-  // matters, with the neighbours on both sides readable as the reader keeps
-  // them.
+// Every mask of one set of searches against the portable one, at every
+// offset of random text over the alphabet that matters.
+template <typename search>
+void expect_same_masks_as_portable() {
   using stylo::portable_search;
-  using stylo::sse2_search;
   std::mt19937 rng(42);
-  const std::string alphabet = "(=\"'#/\n*\\!+-fhrex ";
-  for (int round = 0; round < 300; ++round) {
-    std::string buffer(stylo::buffer_padding + 40 + rng() % 40 + stylo::buffer_padding, ' ');
-    for (char& c : buffer) c = alphabet[rng() % alphabet.size()];
-    const char* b = buffer.data() + stylo::buffer_padding;
-    const std::size_t length = buffer.size() - 2 * stylo::buffer_padding;
-    for (std::size_t from = 0; from <= length; ++from) {
-      for (std::size_t to = from; to <= length; ++to) {
-        const char* p = b + from;
-        const char* e = b + to;
-        ASSERT_EQ(sse2_search::find_code_stop(p, e), portable_search::find_code_stop(p, e)) << round;
-        ASSERT_EQ(sse2_search::find_comment_close(p, e), portable_search::find_comment_close(p, e)) << round;
-        ASSERT_EQ(sse2_search::find_literal_stop(p, e, '"'), portable_search::find_literal_stop(p, e, '"'));
-        ASSERT_EQ(sse2_search::find_literal_stop(p, e, '\''), portable_search::find_literal_stop(p, e, '\''));
-        ASSERT_EQ(sse2_search::count_line_feeds(p, e), portable_search::count_line_feeds(p, e));
+  const std::string alphabet = "(=\"'#/\n*\\!+-fhrex \x1A";
+  for (int round = 0; round < 100; ++round) {
+    std::string text(400, ' ');
+    for (char& c : text) c = alphabet[rng() % alphabet.size()];
+    for (std::size_t at = 1; at + 67 <= text.size(); ++at) {
+      const char* p = text.data() + at;
+      ASSERT_EQ(search::code_stops(p), portable_search::code_stops(p)) << round << " " << at;
+      ASSERT_EQ(search::line_feeds(p), portable_search::line_feeds(p));
+      ASSERT_EQ(search::comment_closes(p), portable_search::comment_closes(p));
+      for (char quote : {'"', '\''}) ASSERT_EQ(search::literal_stops(p, quote), portable_search::literal_stops(p, quote));
+    }
+    for (std::size_t from = 0; from <= 200; from += 7) {
+      for (std::size_t length = 0; from + length <= text.size(); length += 13) {
+        const char* p = text.data() + from;
+        ASSERT_EQ(search::count_line_feeds(p, p + length), portable_search::count_line_feeds(p, p + length));
+        const stylo::text_extent got = search::measure_text(p, length);
+        const stylo::text_extent want = portable_search::measure_text(p, length);
+        ASSERT_EQ(got.length, want.length);
+        ASSERT_EQ(got.line_feeds, want.line_feeds);
       }
     }
   }
+}
+
+#if defined(__SSE2__)
+TEST(ByteSearch, Sse2MatchesPortable) { expect_same_masks_as_portable<stylo::sse2_search>(); }
+#endif
+
+#if defined(STYLO_HAVE_AVX2_SEARCH)
+TEST(ByteSearch, Avx2MatchesPortable) {
+  if (!stylo::avx2_available()) GTEST_SKIP() << "this processor has no AVX2";
+  expect_same_masks_as_portable<stylo::avx2_search>();
 }
 #endif
 

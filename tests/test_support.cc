@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "scanner/byte_search.h"
 #include "scanner/fast_scan.h"
 #include "scanner/file_scan.h"
 #include "scanner/source_cursor.h"
@@ -56,7 +57,9 @@ std::string run_check(std::string_view bytes, scan_kind scan) {
     switch (scan) {
       case scan_kind::plain: stylo::scan_file_plain(); break;
       case scan_kind::fast: stylo::scan_file_fast(); break;
-      case scan_kind::fast_portable: stylo::scan_file_fast_portable(); break;
+      case scan_kind::fast_portable: stylo::scan_file_fast_with(stylo::byte_searches::portable); break;
+      case scan_kind::fast_sse2: stylo::scan_file_fast_with(stylo::byte_searches::sse2); break;
+      case scan_kind::fast_avx2: stylo::scan_file_fast_with(stylo::byte_searches::avx2); break;
     }
     stylo::close_source();
   }
@@ -85,9 +88,20 @@ std::vector<std::string> findings_of(scan_kind scan, std::string_view bytes) {
   return parse_findings(temp_path("scan.c"), run_check(bytes, scan));
 }
 
+std::vector<scan_kind> fast_scans() {
+  std::vector<scan_kind> scans = {scan_kind::plain, scan_kind::fast, scan_kind::fast_portable};
+#if defined(__SSE2__)
+  scans.push_back(scan_kind::fast_sse2);
+#endif
+#if defined(STYLO_HAVE_AVX2_SEARCH)
+  if (stylo::avx2_available()) scans.push_back(scan_kind::fast_avx2);
+#endif
+  return scans;
+}
+
 void expect_findings(std::string_view bytes, const std::vector<std::string>& expected, std::string_view label) {
-  static const char* const names[] = {"plain", "fast", "fast portable"};
-  for (scan_kind scan : {scan_kind::plain, scan_kind::fast, scan_kind::fast_portable}) {
+  static const char* const names[] = {"plain", "fast", "fast portable", "fast SSE2", "fast AVX2"};
+  for (scan_kind scan : fast_scans()) {
     EXPECT_EQ(findings_of(scan, bytes), expected) << label << " (" << names[static_cast<int>(scan)] << " scan)";
   }
 }

@@ -18,12 +18,15 @@ void write_file(const std::string& path, std::string_view bytes);
 std::string check_text(std::string_view bytes);
 
 /// The scans that must agree on every input.
-enum class scan_kind { plain, fast, fast_portable };
+enum class scan_kind { plain, fast, fast_portable, fast_sse2, fast_avx2 };
 
 /// The findings of one scan of a file holding `bytes`, one per warning
 /// line, as "<line>:<keyword>" or "<line>:<found operator>". Fails the test
 /// if a warning line is not in the exact format.
 std::vector<std::string> findings_of(scan_kind scan, std::string_view bytes);
+
+/// The plain scan, then every fast scan this processor runs.
+std::vector<scan_kind> fast_scans();
 
 /// Expects every scan to give `expected` for `bytes`.
 void expect_findings(std::string_view bytes, const std::vector<std::string>& expected, std::string_view label);

@@ -11,6 +11,8 @@ namespace stylo {
 void check_keyword_parenthesis(std::string_view word);
 
 /// True for the four control keywords, compared case-sensitively.
-bool is_control_keyword(std::string_view word);
+inline bool is_control_keyword(std::string_view word) {
+  return word == "if" || word == "switch" || word == "for" || word == "while";
+}
 
 }  // namespace stylo

@@ -56,122 +56,196 @@ bool continues(const char* from, const char* lf) {
   return ((last - run) & 1) != 0;
 }
 
-/// Reports the keyword, if any, that ends right before the '(' at `paren`;
-/// `start` is the start of the buffer, before which nothing may be read.
-void check_word_before(const char* start, const char* paren) {
+/// The position of the lowest set bit, or 64 when there is none.
+unsigned first_bit(std::uint64_t mask) { return mask == 0 ? 64 : static_cast<unsigned>(__builtin_ctzll(mask)); }
+
+/// The keyword, if any, that ends right before the '(' at `paren`, or an
+/// empty view; `start` is the start of the buffer, before which nothing may
+/// be read.
+inline std::string_view keyword_before(const char* start, const char* paren) {
   constexpr std::ptrdiff_t longest_keyword = 6;
   const char* word = paren;
   while (word > start && paren - word <= longest_keyword && is_word_char(word[-1])) --word;
-  if (word > start && is_word_char(word[-1])) return;  // part of a longer word
+  if (word > start && is_word_char(word[-1])) return {};  // part of a longer word
   const std::string_view candidate(word, static_cast<std::size_t>(paren - word));
-  if (is_control_keyword(candidate)) report_keyword_warning(candidate);
+  return is_control_keyword(candidate) ? candidate : std::string_view{};
 }
 
 /// Scans [start, end): whole lines, the last one without its line feed only
-/// at the end of the input.
+/// at the end of the input. The cursor's line number is that of the first
+/// line on entry, and is brought up to date only where a warning needs it.
+///
+/// The bytes are taken in windows of 64: for each window the mask of the
+/// bytes that matter in the current state is made once, and the scan moves
+/// from one set bit to the next. The code mask, the dearest to make, is kept
+/// for the window, so that coming back to code after a short literal or
+/// preprocessor line costs no new search.
 template <typename search>
-void scan_lines(const char* const start, const char* const end, scan_state& state) {
+[[gnu::always_inline]] inline void scan_lines(const char* const start, const char* const end, scan_state& kept) {
+  scan_state state = kept;  // a local copy: the reports' calls cannot touch it, so it stays in registers
   std::uint64_t& line_number = source_cursor.line_number;
   const char* counted = start;  // line feeds before here are in line_number
   auto count_lines_to = [&](const char* at) {
     line_number += search::count_line_feeds(counted, at);
     counted = at;
   };
+  // Where the current line comment or preprocessor line began: its final
+  // backslashes are counted no further back. Buffers hold whole lines, so a
+  // skip that goes on from the previous buffer starts at `start`.
+  const char* skip_from = start;
 
-  const char* p = start;
-  while (p < end) {
-    switch (state.skip) {
-      case skip_kind::none: {
-        const char* stop = search::find_code_stop(p, end);
-        if (stop == end) {
-          p = end;
+  for (const char* base = start; base < end;) {
+    const unsigned available = end - base >= 64 ? 64 : static_cast<unsigned>(end - base);
+    const std::uint64_t valid = available == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << available) - 1;
+    // The valid bits after bit k; none when k is the window's last bit.
+    auto after = [valid](unsigned k) { return k >= 63 ? 0 : valid & (~std::uint64_t{0} << (k + 1)); };
+    std::uint64_t code = 0;
+    bool have_code = false;
+    unsigned at = 0;  // where the scan stands, from `base`; past the window once it is done with
+    while (at < available) {
+      const std::uint64_t ahead = valid & (~std::uint64_t{0} << at);
+      std::uint64_t hits = 0;
+      switch (state.skip) {
+        case skip_kind::none:
+          if (!have_code) {
+            code = search::code_stops(base);
+            have_code = true;
+          }
+          hits = code & ahead;
           break;
-        }
-        p = stop + 1;
-        switch (*stop) {
-          case '(':
-            count_lines_to(stop);
-            check_word_before(start, stop);
-            break;
-          case '=':
-            count_lines_to(stop);
-            if (stop[1] == '=') {
-              report_operator_warning("==!", "!=");
-              p = stop + 2;  // the second '=' is not examined again
-            } else {
-              const char found[2] = {'=', stop[1]};
-              const char suggested[2] = {stop[1], '='};
-              report_operator_warning({found, 2}, {suggested, 2});
+        case skip_kind::literal:
+          hits = search::literal_stops(base, state.quote) & ahead;
+          break;
+        case skip_kind::rest_of_line:
+          hits = search::line_feeds(base) & ahead;
+          break;
+        case skip_kind::block_comment:
+          hits = search::comment_closes(base) & ahead;
+          break;
+      }
+      if (hits == 0) {
+        at = available;
+        break;
+      }
+      const unsigned k = static_cast<unsigned>(__builtin_ctzll(hits));
+      const char* const stop = base + k;
+      at = k + 1;
+      switch (state.skip) {
+        case skip_kind::none:
+          switch (*stop) {
+            case '(':
+              if (const std::string_view keyword = keyword_before(start, stop); !keyword.empty()) {
+                count_lines_to(stop);
+                report_keyword_warning(keyword);
+              }
+              break;
+            case '=':
+              count_lines_to(stop);
+              if (stop[1] == '=') {
+                report_operator_warning("==!", "!=");
+                at = k + 2;  // the second '=' is not examined again
+              } else {
+                const char found[2] = {'=', stop[1]};
+                const char suggested[2] = {stop[1], '='};
+                report_operator_warning({found, 2}, {suggested, 2});
+              }
+              break;
+            // A skip that ends within the window is passed over here, in
+            // code, without a change of state: most literals, preprocessor
+            // lines and comments are short, and a change of state costs a
+            // mispredicted branch or two.
+            case '"':
+            case '\'': {
+              const std::uint64_t inside = search::literal_stops(base, *stop) & after(k);
+              const unsigned close = (first_bit(inside));
+              if (close < 64 && base[close] != '\\') {
+                at = close + 1;  // the closing quote, or the line end
+              } else {
+                state = {skip_kind::literal, *stop};
+              }
+              break;
             }
-            break;
-          case '"':
-          case '\'':
-            state = {skip_kind::literal, *stop};
-            break;
-          case '#':
-            state.skip = skip_kind::rest_of_line;
-            break;
-          case '/':
-            if (stop[1] == '*') {
-              state.skip = skip_kind::block_comment;
-              p = stop + 2;  // the '*' of "/*" cannot start its "*/"
-            } else {
-              state.skip = skip_kind::rest_of_line;
-            }
-            break;
-        }
-        break;
-      }
-      case skip_kind::literal: {
-        const char* stop = search::find_literal_stop(p, end, state.quote);
-        if (stop == end) {
-          p = end;
+            case '#':
+            case '/':
+              if (*stop == '/' && stop[1] == '*') {
+                const std::uint64_t closes = search::comment_closes(base) & after(k + 1);
+                const unsigned close = (first_bit(closes));
+                if (close < 64) {
+                  at = close + 2;
+                } else {
+                  state.skip = skip_kind::block_comment;
+                  at = k + 2;  // the '*' of "/*" cannot start its "*/"
+                }
+              } else {
+                const std::uint64_t line_end = search::line_feeds(base) & after(k);
+                const unsigned lf = (first_bit(line_end));
+                if (lf < 64 && !continues(stop + 1, base + lf)) {
+                  at = lf + 1;
+                } else {
+                  state.skip = skip_kind::rest_of_line;
+                  skip_from = stop + 1;
+                }
+              }
+              break;
+          }
           break;
-        }
-        p = stop + 1;
-        if (*stop != '\\') {
-          state.skip = skip_kind::none;  // the closing quote, or the line end
-        } else if (stop[1] == '\n' || (stop[1] == '\r' && stop[2] == '\n')) {
-          // A continuation: the literal goes on over the next line. (At the
-          // end of the input, the line feed read here is the reader's mark.)
-          p = stop[1] == '\n' ? stop + 2 : stop + 3;
-        } else {
-          p = stop + 2;  // the escaped byte
-        }
-        if (p > end) p = end;
-        break;
-      }
-      case skip_kind::rest_of_line: {
-        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-        if (lf == nullptr) {
-          p = end;
+        case skip_kind::literal:
+          if (*stop != '\\') {
+            state.skip = skip_kind::none;  // the closing quote, or the line end
+          } else if (stop[1] == '\n') {
+            at = k + 2;  // a continuation: the literal goes on over the next line
+          } else if (stop[1] == '\r' && stop[2] == '\n') {
+            at = k + 3;  // the same, with the carriage return the reader keeps
+          } else {
+            at = k + 2;  // the escaped byte
+          }
           break;
-        }
-        if (!continues(p, lf)) state.skip = skip_kind::none;
-        p = lf + 1;
-        break;
-      }
-      case skip_kind::block_comment: {
-        const char* stop = search::find_comment_close(p, end);
-        if (stop != end) state.skip = skip_kind::none;
-        p = stop == end ? end : stop + 2;
-        break;
+        case skip_kind::rest_of_line:
+          if (continues(skip_from, stop)) {
+            skip_from = stop + 1;
+          } else {
+            state.skip = skip_kind::none;
+          }
+          break;
+        case skip_kind::block_comment:
+          state.skip = skip_kind::none;
+          at = k + 2;
+          break;
       }
     }
+    base += at;
   }
-  count_lines_to(end);
+  kept = state;
 }
+
+// The loop above, compiled once per set of searches. The AVX2 one is
+// compiled for AVX2 as a whole, so that the searches inline into it and keep
+// their constants in registers.
+template <typename search>
+void scan_lines_with(const char* start, const char* end, scan_state& state) {
+  scan_lines<search>(start, end, state);
+}
+#if defined(STYLO_HAVE_AVX2_SEARCH)
+template <>
+__attribute__((target("avx2"))) void scan_lines_with<avx2_search>(const char* start, const char* end,
+                                                                  scan_state& state) {
+  scan_lines<avx2_search>(start, end, state);
+}
+#endif
 
 template <typename search>
 void scan_file_with() {
   cursor_state& c = source_cursor;
   scan_state state;
-  c.line_number = 1;
+  std::uint64_t first_line = 1;  // the number of the first line of each buffer
   std::string_view lines;
+  std::uint64_t line_feeds = 0;
   for (;;) {
-    switch (read_lines(c.input, lines)) {
+    switch (read_lines(c.input, lines, line_feeds)) {
       case read_status::line:
-        scan_lines<search>(lines.data(), lines.data() + lines.size(), state);
+        c.line_number = first_line;
+        scan_lines_with<search>(lines.data(), lines.data() + lines.size(), state);
+        first_line += line_feeds;
         break;
       case read_status::end:
         c.end_flag = true;
@@ -184,8 +258,31 @@ void scan_file_with() {
 
 }  // namespace
 
-void scan_file_fast() { scan_file_with<fastest_search>(); }
+void scan_file_fast() {
+#if defined(STYLO_HAVE_AVX2_SEARCH)
+  static const bool avx2 = avx2_available();
+  if (avx2) return scan_file_with<avx2_search>();
+#endif
+#if defined(__SSE2__)
+  scan_file_with<sse2_search>();
+#else
+  scan_file_with<portable_search>();
+#endif
+}
 
-void scan_file_fast_portable() { scan_file_with<portable_search>(); }
+void scan_file_fast_with(byte_searches searches) {
+  switch (searches) {
+#if defined(STYLO_HAVE_AVX2_SEARCH)
+    case byte_searches::avx2:
+      return scan_file_with<avx2_search>();
+#endif
+#if defined(__SSE2__)
+    case byte_searches::sse2:
+      return scan_file_with<sse2_search>();
+#endif
+    default:
+      return scan_file_with<portable_search>();
+  }
+}
 
 }  // namespace stylo

@@ -8,8 +8,9 @@ namespace stylo {
 /// `scan_file_plain`, with the vectorised byte searches where they exist.
 void scan_file_fast();
 
-/// The same with the portable byte searches, so that the tests can hold
-/// both searches to the plain scan on any processor.
-void scan_file_fast_portable();
+/// The same with one particular set of byte searches, so that the tests can
+/// hold each to the plain scan whatever the processor would choose.
+enum class byte_searches { portable, sse2, avx2 };
+void scan_file_fast_with(byte_searches searches);
 
 }  // namespace stylo

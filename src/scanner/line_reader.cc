@@ -1,5 +1,7 @@
 #include "scanner/line_reader.h"
 
+#include "scanner/byte_search.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -63,14 +65,12 @@ bool fill(line_reader& reader) {
   for (;;) {
     const ssize_t n = ::read(reader.fd, reader.buffer + reader.end, read_chunk);
     if (n > 0) {
-      char* fresh = reader.buffer + reader.end;
-      // Ctrl-Z ends text input: what follows it is never looked at.
-      if (const void* z = std::memchr(fresh, 0x1A, static_cast<std::size_t>(n))) {
-        reader.end += static_cast<std::size_t>(static_cast<const char*>(z) - fresh);
-        end_input(reader);
-      } else {
-        reader.end += static_cast<std::size_t>(n);
-      }
+      // Ctrl-Z ends text input: what follows it is never looked at. The
+      // same pass counts the line feeds, which the fast scan needs.
+      const text_extent text = measure_text(reader.buffer + reader.end, static_cast<std::size_t>(n));
+      reader.end += text.length;
+      reader.line_feeds += text.line_feeds;
+      if (text.length < static_cast<std::size_t>(n)) end_input(reader);
       return true;
     }
     if (n == 0) {
@@ -99,6 +99,7 @@ void open_input(line_reader& reader, int fd, bool owns) {
   reader.input_ended = false;
   reader.met_end = false;
   reader.read_errno = 0;
+  reader.line_feeds = 0;
 }
 
 void close_input(line_reader& reader) {
@@ -120,6 +121,7 @@ read_status read_line(line_reader& reader, std::string_view& line) {
     if (lf != nullptr) {
       std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
       reader.begin += length + 1;
+      --reader.line_feeds;
       if (length > 0 && start[length - 1] == '\r') --length;
       line = std::string_view(start, length);
       return read_status::line;
@@ -138,7 +140,7 @@ read_status read_line(line_reader& reader, std::string_view& line) {
   }
 }
 
-read_status read_lines(line_reader& reader, std::string_view& lines) {
+read_status read_lines(line_reader& reader, std::string_view& lines, std::uint64_t& line_feeds) {
   std::size_t searched = reader.begin;
   for (;;) {
     const char* start = reader.buffer + reader.begin;
@@ -147,6 +149,9 @@ read_status read_lines(line_reader& reader, std::string_view& lines) {
       const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
       reader.begin += length;
       lines = std::string_view(start, length);
+      // Whatever follows the last line feed holds none.
+      line_feeds = reader.line_feeds;
+      reader.line_feeds = 0;
       return read_status::line;
     }
     if (reader.input_ended) {
@@ -154,6 +159,7 @@ read_status read_lines(line_reader& reader, std::string_view& lines) {
       if (reader.begin == reader.end) return read_status::end;
       lines = std::string_view(start, reader.end - reader.begin);
       reader.begin = reader.end;
+      line_feeds = 0;
       return read_status::line;
     }
     const std::size_t kept = reader.end - reader.begin;

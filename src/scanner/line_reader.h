@@ -10,6 +10,7 @@
 /// ends the input.
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace stylo {
@@ -27,11 +28,12 @@ struct line_reader {
   bool input_ended = false;  ///< read(2) gave 0, or a 0x1A was read
   bool met_end = false;      ///< the last line handed out ran into the end
   int read_errno = 0;        ///< errno of the failed read, for messages
+  std::uint64_t line_feeds = 0;  ///< line feeds in [begin, end)
 };
 
 /// Readable bytes kept before and after the data, so that a vectorised
 /// search may load whole blocks around any byte of a line.
-inline constexpr std::size_t buffer_padding = 64;
+inline constexpr std::size_t buffer_padding = 128;
 
 /// The largest single read(2). Reads are capped so that the memory used by a
 /// long line stays close to the length of the line itself.
@@ -63,7 +65,8 @@ read_status read_line(line_reader& reader, std::string_view& line);
 /// carriage return before a line feed is left for it to ignore, and a last
 /// line without line feed is followed in the buffer (not in the view) by a
 /// line feed, so that a look one byte past it reads a line end. The view
-/// stays valid until the next call on the same reader.
-read_status read_lines(line_reader& reader, std::string_view& lines);
+/// stays valid until the next call on the same reader. `line_feeds` is set
+/// to the number of line feeds in the view, counted as the data was read.
+read_status read_lines(line_reader& reader, std::string_view& lines, std::uint64_t& line_feeds);
 
 }  // namespace stylo
