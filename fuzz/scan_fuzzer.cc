@@ -8,9 +8,10 @@
 //   small ones (any line, a CR LF pair or a word may be split between reads);
 // - the warnings are those of a reference walk over the whole text held in
 //   memory, which shares no code with the block reader and the cursor;
-// - the fast scan, with the vectorised byte searches and with the portable
-//   ones, writes exactly what the plain loop writes, from one read or many;
-// - the vectorised and the portable byte searches find the same bytes.
+// - the fast scan, with each set of byte searches (portable, SSE2, AVX2 where
+//   the processor has it), writes exactly what the plain loop writes, from
+//   one read or many;
+// - the vectorised byte searches give the portable ones' answers.
 
 #include <cstddef>
 #include <cstdint>
@@ -144,32 +145,45 @@ std::uint32_t hash_of(std::string_view bytes) {
   return h;
 }
 
-// The two implementations of each byte search over the input, from every
-// start, in a buffer laid out as the line reader lays out its own: padding
-// on both sides and a line feed right after the data.
-void compare_searches(std::string_view bytes) {
-  static std::string buffer;
-  const std::size_t pad = stylo::buffer_padding;
-  buffer.assign(pad, '\n');
-  buffer += bytes;
-  buffer.append(pad, '\n');
-  const char* begin = buffer.data() + pad;
-  const char* end = begin + bytes.size();
-  using fast = stylo::fastest_search;
+// Each vectorised set of byte searches against the portable one, over the
+// input in a buffer with room around it as the line reader keeps: the masks
+// at every start, and the counts of line feeds and text from the first 64
+// starts.
+template <typename Search>
+void compare_searches(std::string_view bytes, const char* name) {
   using portable = stylo::portable_search;
+  static std::string buffer;
+  constexpr std::size_t before = 64, after = 128;
+  buffer.assign(before, '\n');
+  buffer += bytes;
+  for (std::size_t i = 0; i < after; ++i) buffer += bytes.empty() ? '=' : bytes[i % bytes.size()];
+  const char* begin = buffer.data() + before;
+  const char* end = begin + bytes.size();
   for (const char* p = begin; p <= end; ++p) {
-    const std::string at = "from offset " + std::to_string(p - begin);
-    if (fast::find_code_stop(p, end) != portable::find_code_stop(p, end)) fail("find_code_stop differs", at);
-    if (fast::find_comment_close(p, end) != portable::find_comment_close(p, end)) {
-      fail("find_comment_close differs", at);
+    const std::string at = std::string(name) + " from offset " + std::to_string(p - begin);
+    if (Search::code_stops(p) != portable::code_stops(p)) fail("code_stops differs", at);
+    if (Search::line_feeds(p) != portable::line_feeds(p)) fail("line_feeds differs", at);
+    if (Search::comment_closes(p) != portable::comment_closes(p)) fail("comment_closes differs", at);
+    for (char quote : {'"', '\''}) {
+      if (Search::literal_stops(p, quote) != portable::literal_stops(p, quote)) fail("literal_stops differs", at);
     }
-    for (char quote : {'"', '\'', '\n'}) {
-      if (fast::find_literal_stop(p, end, quote) != portable::find_literal_stop(p, end, quote)) {
-        fail("find_literal_stop differs", at + " for " + std::string(1, quote));
+    if (p - begin < 64) {
+      if (Search::count_line_feeds(p, end) != portable::count_line_feeds(p, end)) {
+        fail("count_line_feeds differs", at);
       }
+      const auto n = static_cast<std::size_t>(end - p);
+      const stylo::text_extent fast = Search::measure_text(p, n), slow = portable::measure_text(p, n);
+      if (fast.length != slow.length || fast.line_feeds != slow.line_feeds) fail("measure_text differs", at);
     }
-    if (fast::count_line_feeds(p, end) != portable::count_line_feeds(p, end)) fail("count_line_feeds differs", at);
   }
+}
+
+bool have_avx2() {
+#if defined(STYLO_HAVE_AVX2_SEARCH)
+  return stylo::avx2_available();
+#else
+  return false;
+#endif
 }
 
 std::string describe(std::string_view what, std::string_view expected, std::string_view got) {
@@ -198,16 +212,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string fast = scan_named_file(path, [] { stylo::scan_file_fast(); });
   if (fast != plain) fail("fast scan differs from the plain scan", describe("", plain, fast));
-  const std::string portable = scan_named_file(path, [] { stylo::scan_file_fast_portable(); });
-  if (portable != plain) fail("portable fast scan differs from the plain scan", describe("", plain, portable));
   const std::string fast_pieces = scan_in_pieces(bytes, path, cuts, [] { stylo::scan_file_fast(); });
   if (fast_pieces != plain) {
     fail("fast scan of the file read in small pieces differs", describe("", plain, fast_pieces));
+  }
+  const struct {
+    const char* name;
+    stylo::byte_searches searches;
+    bool runs;
+  } variants[] = {{"portable", stylo::byte_searches::portable, true},
+                  {"sse2", stylo::byte_searches::sse2, true},
+                  {"avx2", stylo::byte_searches::avx2, have_avx2()}};
+  for (const auto& v : variants) {
+    if (!v.runs) continue;
+    const std::string out = scan_named_file(path, [&v] { stylo::scan_file_fast_with(v.searches); });
+    if (out != plain) fail("fast scan differs from the plain scan", describe(v.name, plain, out));
   }
 
   const std::string checked = stylo_fuzz::capture(1, [&] { stylo::check_file(path); });
   if (checked != plain) fail("check_file differs from the plain scan", describe("", plain, checked));
 
-  compare_searches(bytes);
+#if defined(__SSE2__)
+  compare_searches<stylo::sse2_search>(bytes, "sse2");
+#endif
+#if defined(STYLO_HAVE_AVX2_SEARCH)
+  if (have_avx2()) compare_searches<stylo::avx2_search>(bytes, "avx2");
+#endif
   return 0;
 }

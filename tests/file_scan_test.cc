@@ -105,7 +105,7 @@ TEST(FileScanDeathTest, ReadErrorEndsTheRun) {
     void (*scan)();
   } scans[] = {{"plain", stylo::scan_file_plain},
                {"fast", stylo::scan_file_fast},
-               {"fast portable", stylo::scan_file_fast_portable}};
+               {"fast portable", [] { stylo::scan_file_fast_with(stylo::byte_searches::portable); }}};
   for (const auto& s : scans) {
     EXPECT_EXIT(
         {
