@@ -39,10 +39,22 @@ struct sandbox_file {
 };
 
 std::vector<sandbox_file> sandbox;
+char sandbox_dir[] = "/tmp/stylo_list_fuzz_XXXXXX";
+
+void remove_sandbox() {
+  if (::chdir(sandbox_dir) != 0) return;
+  (void)::unlink("a.c");
+  (void)::unlink("b.c");
+  (void)::rmdir("d");
+  (void)::chdir("/");
+  (void)::rmdir(sandbox_dir);
+}
 
 void make_sandbox() {
-  char pattern[] = "/tmp/stylo_list_fuzz_XXXXXX";
-  if (::mkdtemp(pattern) == nullptr || ::chdir(pattern) != 0) fail("cannot make the fuzzing directory", pattern);
+  if (::mkdtemp(sandbox_dir) == nullptr || ::chdir(sandbox_dir) != 0) {
+    fail("cannot make the fuzzing directory", sandbox_dir);
+  }
+  std::atexit(remove_sandbox);
   std::ofstream("a.c") << "if(x)\n";
   std::ofstream("b.c") << "if (x)\n";
   if (::mkdir("d", 0700) != 0) fail("cannot make a directory", "d");
