@@ -309,6 +309,32 @@ TEST(Cli, ReadErrorsAreFailuresNotEnd) {
             warned_80);
 }
 
+// A line longer than the memory there is to hold it (here: the buffer's
+// growth fails) cannot be read: a failed read, in a source file or in a
+// list, not a crash and not the end of the input.
+TEST(Cli, LineTooLongForMemory) {
+  if (!have_strace()) GTEST_SKIP() << "strace is not installed: a failed allocation cannot be injected";
+  write("one.c", "if(a)\n");
+  write("long.c", std::string(2u << 20, 'x') + " if(b)\n");
+  write("files.txt", "one.c\nlong.c\none.c\n");
+  write("names.txt", "one.c\n" + std::string(2u << 20, 'y') + "\none.c\n");
+  const struct {
+    const char* what;
+    std::string args, out, err;
+  } cases[] = {
+      {"source file", "long.c", "", "Failed while parsing 'long.c'\n"},
+      {"source file in a list", "--file-list=files.txt", kw("one.c", 1, "if"), "Failed while parsing 'long.c'\n"},
+      {"list", "--file-list=names.txt", kw("one.c", 1, "if"), "Failed while parsing 'names.txt'\n"},
+      {"list on standard input", "--file-list=- < names.txt", kw("one.c", 1, "if"), "Failed while parsing '-'\n"},
+  };
+  for (const auto& c : cases) {
+    const outcome r = run("strace -f -o /dev/null -e trace=mremap -e inject=mremap:error=ENOMEM STYLO " + c.args);
+    EXPECT_EQ(r.status, 1) << c.what;
+    EXPECT_EQ(r.out, c.out) << c.what;
+    EXPECT_EQ(r.err, c.err) << c.what;
+  }
+}
+
 // A failed write of a warning, the first or a later one: the lines written
 // before it stay, one message says why, and the status is 1.
 TEST(Cli, WriteErrorsKeepEarlierWarnings) {

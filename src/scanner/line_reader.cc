@@ -22,8 +22,9 @@ constexpr std::size_t initial_capacity = 2 * read_chunk;
 // Grows the buffer to at least `wanted` usable bytes, keeping its content.
 // On Linux the buffer is a private mapping that mremap moves without copying
 // and whose untouched pages cost no memory, so a 256 MiB line costs about
-// 256 MiB whatever the capacity reached by doubling.
-void grow_buffer(line_reader& reader, std::size_t wanted) {
+// 256 MiB whatever the capacity reached by doubling. Returns false, the
+// buffer unchanged, when the memory cannot be had.
+bool grow_buffer(line_reader& reader, std::size_t wanted) {
   std::size_t capacity = reader.capacity == 0 ? initial_capacity : reader.capacity;
   while (capacity < wanted) capacity *= 2;
   char* const old_block = reader.buffer == nullptr ? nullptr : reader.buffer - buffer_padding;
@@ -33,15 +34,16 @@ void grow_buffer(line_reader& reader, std::size_t wanted) {
   void* p = old_block == nullptr
                 ? mmap(nullptr, new_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
                 : mremap(old_block, old_bytes, new_bytes, MREMAP_MAYMOVE);
-  if (p == MAP_FAILED) throw std::bad_alloc();
+  if (p == MAP_FAILED) return false;
 #else
   (void)old_bytes;
   void* p = std::realloc(old_block, new_bytes);
-  if (p == nullptr) throw std::bad_alloc();
+  if (p == nullptr) return false;
   if (old_block == nullptr) std::memset(p, 0, new_bytes);
 #endif
   reader.buffer = static_cast<char*>(p) + buffer_padding;
   reader.capacity = capacity;
+  return true;
 }
 
 // Marks the end of the input: a line feed right after the data (in the
@@ -61,7 +63,12 @@ bool fill(line_reader& reader) {
     reader.begin = 0;
     reader.end = kept;
   }
-  if (reader.capacity - reader.end < read_chunk) grow_buffer(reader, reader.end + read_chunk);
+  if (reader.capacity - reader.end < read_chunk && !grow_buffer(reader, reader.end + read_chunk)) {
+    // A line longer than the memory there is to hold it cannot be read:
+    // that is a failed read, not the end of the input.
+    reader.read_errno = ENOMEM;
+    return false;
+  }
   for (;;) {
     const ssize_t n = ::read(reader.fd, reader.buffer + reader.end, read_chunk);
     if (n > 0) {
@@ -92,7 +99,7 @@ bool fill(line_reader& reader) {
 }  // namespace
 
 void open_input(line_reader& reader, int fd, bool owns) {
-  if (reader.buffer == nullptr) grow_buffer(reader, initial_capacity);
+  if (reader.buffer == nullptr && !grow_buffer(reader, initial_capacity)) throw std::bad_alloc();
   reader.fd = fd;
   reader.owns_fd = owns;
   reader.begin = reader.end = 0;
