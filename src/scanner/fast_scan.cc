@@ -14,8 +14,8 @@
 //   inside a block comment only "*/"; a line comment or preprocessor line
 //   only needs to know whether it ends in an unpaired backslash, which
 //   continues it on the next line.
-// - Line feeds are counted only when a warning needs the line number and at
-//   the end of each buffer, in a separate vectorised count.
+// - The reader counts the line feeds of each buffer as it reads it; within
+//   a buffer, they are counted only up to a warning, for its line number.
 // - The reader leaves a carriage return before each line feed in the
 //   buffer. It is no byte the code search stops at, and it is in no operator,
 //   so it only matters where a backslash ends a line: "\\\r\n" continues.
