@@ -22,7 +22,7 @@ fi
 
 echo "== building (Release)"
 cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release -DSTYLO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$root/build-bench" -j2 --target stylo stylo_plain >/dev/null
+cmake --build "$root/build-bench" -j2 --target stylo stylo_plain read_floor >/dev/null
 
 echo "== preparing the corpus in $work"
 tree="$work/tree"
@@ -56,5 +56,5 @@ fi
 echo "== measuring ($runs runs of each, alternating; minimum wall time kept)"
 cd "$tree"
 python3 "$here/measure.py" --runs "$runs" --corpus "$(cat "$work/corpus.name")" \
-  --stylo "$root/build-bench/stylo" --plain "$root/build-bench/stylo_plain" \
+  --stylo "$root/build-bench/stylo" --plain "$root/build-bench/stylo_plain" --floor "$root/build-bench/read_floor" \
   --list "$work/tree.list" --file "$work/all.c" --short_line "$work/line64.c" --line "$work/line256.c"
