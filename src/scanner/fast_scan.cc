@@ -14,8 +14,8 @@
 //   inside a block comment only "*/"; a line comment or preprocessor line
 //   only needs to know whether it ends in an unpaired backslash, which
 //   continues it on the next line.
-// - Line feeds are counted only when a warning needs the line number and at
-//   the end of each buffer, in a separate vectorised count.
+// - The reader counts the line feeds of each buffer as it reads it; within
+//   a buffer, they are counted only up to a warning, for its line number.
 // - The reader leaves a carriage return before each line feed in the
 //   buffer. It is no byte the code search stops at, and it is in no operator,
 //   so it only matters where a backslash ends a line: "\\\r\n" continues.
@@ -93,12 +93,15 @@ template <typename search>
   // backslashes are counted no further back. Buffers hold whole lines, so a
   // skip that goes on from the previous buffer starts at `start`.
   const char* skip_from = start;
+  // The bits of a mask made at `from` that stand for bytes before `end`.
+  auto before_end = [end](const char* from) -> std::uint64_t {
+    if (from >= end) return 0;
+    return end - from >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << (end - from)) - 1;
+  };
 
   for (const char* base = start; base < end;) {
     const unsigned available = end - base >= 64 ? 64 : static_cast<unsigned>(end - base);
     const std::uint64_t valid = available == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << available) - 1;
-    // The valid bits after bit k; none when k is the window's last bit.
-    auto after = [valid](unsigned k) { return k >= 63 ? 0 : valid & (~std::uint64_t{0} << (k + 1)); };
     std::uint64_t code = 0;
     bool have_code = false;
     unsigned at = 0;  // where the scan stands, from `base`; past the window once it is done with
@@ -150,16 +153,18 @@ template <typename search>
                 report_operator_warning({found, 2}, {suggested, 2});
               }
               break;
-            // A skip that ends within the window is passed over here, in
-            // code, without a change of state: most literals, preprocessor
-            // lines and comments are short, and a change of state costs a
-            // mispredicted branch or two.
+            // A skip that ends within 64 bytes is passed over here, in code,
+            // without a change of state: most literals, preprocessor lines
+            // and comments are short, and a change of state costs a
+            // mispredicted branch or two. Its mask is made from the byte
+            // after the opening, so the skip may end past this window, and
+            // the next window then starts where the skip ends.
             case '"':
             case '\'': {
-              const std::uint64_t inside = search::literal_stops(base, *stop) & after(k);
-              const unsigned close = (first_bit(inside));
-              if (close < 64 && base[close] != '\\') {
-                at = close + 1;  // the closing quote, or the line end
+              const char* const from = stop + 1;
+              const unsigned close = first_bit(search::literal_stops(from, *stop) & before_end(from));
+              if (close < 64 && from[close] != '\\') {
+                at = k + 1 + close + 1;  // past the closing quote, or the line end
               } else {
                 state = {skip_kind::literal, *stop};
               }
@@ -168,22 +173,22 @@ template <typename search>
             case '#':
             case '/':
               if (*stop == '/' && stop[1] == '*') {
-                const std::uint64_t closes = search::comment_closes(base) & after(k + 1);
-                const unsigned close = (first_bit(closes));
+                const char* const from = stop + 2;  // the '*' of "/*" cannot start its "*/"
+                const unsigned close = first_bit(search::comment_closes(from) & before_end(from));
                 if (close < 64) {
-                  at = close + 2;
+                  at = k + 2 + close + 2;
                 } else {
                   state.skip = skip_kind::block_comment;
-                  at = k + 2;  // the '*' of "/*" cannot start its "*/"
+                  at = k + 2;
                 }
               } else {
-                const std::uint64_t line_end = search::line_feeds(base) & after(k);
-                const unsigned lf = (first_bit(line_end));
-                if (lf < 64 && !continues(stop + 1, base + lf)) {
-                  at = lf + 1;
+                const char* const from = stop + 1;
+                const unsigned lf = first_bit(search::line_feeds(from) & before_end(from));
+                if (lf < 64 && !continues(from, from + lf)) {
+                  at = k + 1 + lf + 1;
                 } else {
                   state.skip = skip_kind::rest_of_line;
-                  skip_from = stop + 1;
+                  skip_from = from;
                 }
               }
               break;

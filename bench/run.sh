@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Measures stylo against reading the same files with cat, side by side in
+# one run, and checks that its output is byte for byte that of stylo_plain,
+# the same program with the character-at-a-time scan.
+#
+#   bash bench/run.sh            # corpus in $STYLO_BENCH_DIR (default /tmp/stylo-bench)
+#   RUNS=9 bash bench/run.sh     # more runs of each command (the minimum is kept)
+#
+# The corpus is every .c and .h file of the Linux 6.1 source tree (Debian's
+# linux-source-6.1, installed with apt-get when missing); where it cannot be
+# had, a generated corpus of C-like text stands in.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+work=${STYLO_BENCH_DIR:-/tmp/stylo-bench}
+runs=${RUNS:-5}
+mkdir -p "$work"
+
+if [ ! -x /usr/bin/time ]; then
+  apt-get install -y -qq time >/dev/null  # GNU time measures the peak memory
+fi
+
+echo "== building (Release)"
+cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release -DSTYLO_BUILD_TESTS=OFF >/dev/null
+cmake --build "$root/build-bench" -j2 --target stylo stylo_plain read_floor >/dev/null
+
+echo "== preparing the corpus in $work"
+tree="$work/tree"
+if [ ! -f "$work/tree.list" ]; then
+  tarball=/usr/src/linux-source-6.1.tar.xz
+  if [ ! -f "$tarball" ] && command -v apt-get >/dev/null && [ "$(id -u)" = 0 ]; then
+    apt-get install -y -qq linux-source-6.1 >/dev/null 2>&1 || true
+  fi
+  rm -rf "$tree" && mkdir -p "$tree"
+  if [ -f "$tarball" ] && tar -C "$tree" -xf "$tarball" --wildcards '*.c' '*.h'; then
+    echo "corpus: the Linux 6.1 tree"
+    echo "linux-6.1" > "$work/corpus.name"
+  else
+    echo "corpus: generated (the Linux tree could not be had)"
+    python3 "$here/make_corpus.py" "$tree"
+    echo "generated" > "$work/corpus.name"
+  fi
+  (cd "$tree" && find . -type f \( -name '*.c' -o -name '*.h' \) | LC_ALL=C sort) > "$work/tree.list"
+  (cd "$tree" && xargs -d '\n' cat < "$work/tree.list") > "$work/all.c"
+  # Lines of 64 and 256 MiB: words and operators, one line feed at the end.
+  for mib in 64 256; do
+    python3 -c "
+import sys
+piece = b'value = compute(a, b) + other_name * 3; '
+size = $mib << 20
+sys.stdout.buffer.write((piece * (size // len(piece) + 1))[:size] + b' if(x)\n')
+" > "$work/line$mib.c"
+  done
+fi
+
+echo "== measuring ($runs runs of each, alternating; minimum wall time kept)"
+cd "$tree"
+python3 "$here/measure.py" --runs "$runs" --corpus "$(cat "$work/corpus.name")" \
+  --stylo "$root/build-bench/stylo" --plain "$root/build-bench/stylo_plain" --floor "$root/build-bench/read_floor" \
+  --list "$work/tree.list" --file "$work/all.c" --short_line "$work/line64.c" --line "$work/line256.c"
