@@ -142,6 +142,39 @@ TEST(Cli, UnreadableFile) {
   EXPECT_EQ(r.status, 0);
 }
 
+// Names with any bytes but NUL and line feed, on the command line and in a
+// list: each warning and message carries the name byte for byte. A name too
+// long for the system is a file that cannot be opened.
+TEST(Cli, NamesWithAnyBytes) {
+  const std::string too_long(5000, 'n');
+  const struct {
+    const char* what;
+    std::string name;
+    bool exists;
+  } cases[] = {
+      {"bytes 0x80-0xFF", "\xE9t\xE9\xFF\x80.c", true},
+      {"control characters", "tab\there\rcr\x01.c", true},
+      {"leading dash", "-x.c", true},
+      {"quotes and parentheses", "it's (\"q\").c", true},
+      {"longest name", std::string(255, 'l'), true},
+      {"name too long", too_long, false},
+  };
+  for (const auto& c : cases) {
+    if (c.exists) write(c.name, "if(a)\n");
+    const std::string expected_out = c.exists ? kw(c.name, 1, "if") : "";
+    const std::string expected_err = c.exists ? "" : "Unable to open file '" + c.name + "'\n";
+    const outcome direct = run("STYLO " + quote(c.name));
+    EXPECT_EQ(direct.out, expected_out) << c.what;
+    EXPECT_EQ(direct.err, expected_err) << c.what;
+    EXPECT_EQ(direct.status, 0) << c.what;
+    write("names.txt", c.name + "\n");
+    const outcome listed = run("STYLO --file-list=names.txt");
+    EXPECT_EQ(listed.out, expected_out) << c.what;
+    EXPECT_EQ(listed.err, expected_err) << c.what;
+    EXPECT_EQ(listed.status, 0) << c.what;
+  }
+}
+
 TEST(Cli, FileListInOrderWithMergedErrors) {
   write("one.c", "if(a)\n");
   write("my file (2).c", "x=+1;\n");
