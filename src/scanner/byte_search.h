@@ -209,19 +209,48 @@ struct avx2_search {
   STYLO_AVX2 static __m256i eq(__m256i v, char c) { return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(c)); }
   STYLO_AVX2 static std::uint64_t bits(__m256i v) { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v)); }
 
+  // Classifies each byte by its two nibbles, one table lookup each: the
+  // byte belongs to a class when both lookups share the class's bit.
+  STYLO_AVX2 static __m256i classify(__m256i v, __m256i low_table, __m256i high_table) {
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i low = _mm256_shuffle_epi8(low_table, _mm256_and_si256(v, nibble));
+    const __m256i high = _mm256_shuffle_epi8(high_table, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
+    return _mm256_and_si256(low, high);
+  }
+
+  static constexpr char paren = 0x01, equals = 0x02, slash = 0x04, always = 0x08, r_before = 0x10;
+  static constexpr char misspelt = equals, comment = slash, equals_next = 0x20;
+
+  STYLO_AVX2 static __m256i table(const char (&t)[16]) {
+    return _mm256_setr_epi8(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9], t[10], t[11], t[12], t[13],
+                            t[14], t[15], t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9], t[10], t[11],
+                            t[12], t[13], t[14], t[15]);
+  }
+
+  // The same stops as portable_search::is_code_stop. The byte itself falls
+  // in one of: '(' (paren, r_before), '=' (equals), '/' (slash), or a quote
+  // or '#' (always). Its neighbours make the bits it needs: the byte before
+  // gives paren for e, f, h and r_before for r; the next gives misspelt for
+  // '!', '+', '-', comment for '*', '/', and equals_next for '=', which
+  // counts as misspelt when the byte after it is '!'.
   STYLO_AVX2 static std::uint64_t code_stops32(const char* p) {
-    const __m256i v = load(p), before = load(p - 1), next = load(p + 1);
-    const __m256i keyword_end = _mm256_or_si256(_mm256_or_si256(eq(before, 'f'), eq(before, 'h')),
-                                                _mm256_or_si256(eq(before, 'r'), eq(before, 'e')));
-    const __m256i misspelt =
-        _mm256_or_si256(_mm256_or_si256(eq(next, '!'), eq(next, '+')),
-                        _mm256_or_si256(eq(next, '-'), _mm256_and_si256(eq(next, '='), eq(load(p + 2), '!'))));
-    const __m256i comment = _mm256_or_si256(eq(next, '*'), eq(next, '/'));
-    const __m256i stops = _mm256_or_si256(
-        _mm256_or_si256(_mm256_and_si256(eq(v, '('), keyword_end), _mm256_and_si256(eq(v, '='), misspelt)),
-        _mm256_or_si256(_mm256_and_si256(eq(v, '/'), comment),
-                        _mm256_or_si256(_mm256_or_si256(eq(v, '"'), eq(v, '\'')), eq(v, '#'))));
-    return bits(stops);
+    static constexpr char self_low[16] = {0, 0, always, always, 0, 0, 0, always, paren | r_before, 0, 0, 0, 0, equals, 0, slash};
+    static constexpr char self_high[16] = {0, 0, paren | r_before | slash | always, equals};
+    static constexpr char before_low[16] = {0, 0, r_before, 0, 0, paren, paren, 0, paren};
+    static constexpr char before_high[16] = {0, 0, 0, 0, 0, 0, paren, r_before};
+    static constexpr char next_low[16] = {0, misspelt, 0, 0, 0, 0, 0, 0, 0, 0, comment, misspelt, 0, misspelt | equals_next, 0, comment};
+    static constexpr char next_high[16] = {0, 0, misspelt | comment, equals_next};
+    const __m256i self = classify(load(p), table(self_low), table(self_high));
+    const __m256i next = classify(load(p + 1), table(next_low), table(next_high));
+    const __m256i bang_after = eq(load(p + 2), '!');
+    // equals_next and a '!' after it: the "==!" case, which needs equals.
+    const __m256i double_equals = _mm256_and_si256(_mm256_cmpeq_epi8(next, _mm256_set1_epi8(equals_next)), bang_after);
+    const __m256i wanted = _mm256_or_si256(
+        _mm256_or_si256(classify(load(p - 1), table(before_low), table(before_high)),
+                        _mm256_and_si256(next, _mm256_set1_epi8(misspelt | comment))),
+        _mm256_or_si256(_mm256_and_si256(double_equals, _mm256_set1_epi8(equals)), _mm256_set1_epi8(always)));
+    const __m256i none = _mm256_cmpeq_epi8(_mm256_and_si256(self, wanted), _mm256_setzero_si256());
+    return ~bits(none) & 0xFFFFFFFFu;
   }
 
   STYLO_AVX2 static std::uint64_t code_stops(const char* p) { return code_stops32(p) | code_stops32(p + 32) << 32; }

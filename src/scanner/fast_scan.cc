@@ -102,8 +102,11 @@ template <typename search>
   for (const char* base = start; base < end;) {
     const unsigned available = end - base >= 64 ? 64 : static_cast<unsigned>(end - base);
     const std::uint64_t valid = available == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << available) - 1;
-    std::uint64_t code = 0;
-    bool have_code = false;
+    // Each mask of the window is made at most once: a window may hold many
+    // stops of one state, such as the lines of a long macro.
+    std::uint64_t code = 0, line_ends = 0, closes = 0, literal = 0;
+    bool have_code = false, have_line_ends = false, have_closes = false;
+    char literal_quote = 0;  // the quote `literal` was made for, if any
     unsigned at = 0;  // where the scan stands, from `base`; past the window once it is done with
     while (at < available) {
       const std::uint64_t ahead = valid & (~std::uint64_t{0} << at);
@@ -117,13 +120,25 @@ template <typename search>
           hits = code & ahead;
           break;
         case skip_kind::literal:
-          hits = search::literal_stops(base, state.quote) & ahead;
+          if (literal_quote != state.quote) {
+            literal = search::literal_stops(base, state.quote);
+            literal_quote = state.quote;
+          }
+          hits = literal & ahead;
           break;
         case skip_kind::rest_of_line:
-          hits = search::line_feeds(base) & ahead;
+          if (!have_line_ends) {
+            line_ends = search::line_feeds(base);
+            have_line_ends = true;
+          }
+          hits = line_ends & ahead;
           break;
         case skip_kind::block_comment:
-          hits = search::comment_closes(base) & ahead;
+          if (!have_closes) {
+            closes = search::comment_closes(base);
+            have_closes = true;
+          }
+          hits = closes & ahead;
           break;
       }
       if (hits == 0) {
