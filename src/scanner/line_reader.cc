@@ -123,25 +123,29 @@ read_status prime_input(line_reader& reader) {
   return fill(reader) ? read_status::line : read_status::error;
 }
 
-read_status read_line(line_reader& reader, std::string_view& line) {
+namespace {
+
+// Reads until `find` (memchr or memrchr) sees a line feed in the buffered
+// data, and hands out everything up to and with that line feed; or, once the
+// input has ended, what is left of it, with `unterminated` set.
+template <typename finder>
+read_status take_through_line_feed(line_reader& reader, finder find, std::string_view& piece, bool& unterminated) {
   std::size_t searched = reader.begin;
   for (;;) {
     const char* start = reader.buffer + reader.begin;
-    const void* lf = std::memchr(reader.buffer + searched, '\n', reader.end - searched);
-    if (lf != nullptr) {
-      std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
-      reader.begin += length + 1;
-      --reader.line_feeds;
-      if (length > 0 && start[length - 1] == '\r') --length;
-      line = std::string_view(start, length);
+    if (const void* lf = find(reader.buffer + searched, reader.end - searched)) {
+      const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
+      reader.begin += length;
+      piece = std::string_view(start, length);
+      unterminated = false;
       return read_status::line;
     }
     if (reader.input_ended) {
       reader.met_end = true;
       if (reader.begin == reader.end) return read_status::end;
-      // A last line without line feed keeps even a final carriage return.
-      line = std::string_view(start, reader.end - reader.begin);
+      piece = std::string_view(start, reader.end - reader.begin);
       reader.begin = reader.end;
+      unterminated = true;
       return read_status::line;
     }
     const std::size_t kept = reader.end - reader.begin;
@@ -150,32 +154,31 @@ read_status read_line(line_reader& reader, std::string_view& line) {
   }
 }
 
-read_status read_lines(line_reader& reader, std::string_view& lines, std::uint64_t& line_feeds) {
-  std::size_t searched = reader.begin;
-  for (;;) {
-    const char* start = reader.buffer + reader.begin;
-    const void* lf = memrchr(reader.buffer + searched, '\n', reader.end - searched);
-    if (lf != nullptr) {
-      const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
-      reader.begin += length;
-      lines = std::string_view(start, length);
-      // Whatever follows the last line feed holds none.
-      line_feeds = reader.line_feeds;
-      reader.line_feeds = 0;
-      return read_status::line;
-    }
-    if (reader.input_ended) {
-      reader.met_end = true;
-      if (reader.begin == reader.end) return read_status::end;
-      lines = std::string_view(start, reader.end - reader.begin);
-      reader.begin = reader.end;
-      line_feeds = 0;
-      return read_status::line;
-    }
-    const std::size_t kept = reader.end - reader.begin;
-    if (!fill(reader)) return read_status::error;
-    searched = reader.begin + kept;
+}  // namespace
+
+read_status read_line(line_reader& reader, std::string_view& line) {
+  bool unterminated = false;
+  const read_status status = take_through_line_feed(
+      reader, [](const char* p, std::size_t n) { return std::memchr(p, '\n', n); }, line, unterminated);
+  // A last line without line feed keeps even a final carriage return.
+  if (status == read_status::line && !unterminated) {
+    --reader.line_feeds;
+    line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   }
+  return status;
+}
+
+read_status read_lines(line_reader& reader, std::string_view& lines, std::uint64_t& line_feeds) {
+  bool unterminated = false;
+  const read_status status = take_through_line_feed(
+      reader, [](const char* p, std::size_t n) { return memrchr(p, '\n', n); }, lines, unterminated);
+  if (status == read_status::line) {
+    // Whatever follows the last line feed holds none.
+    line_feeds = unterminated ? 0 : reader.line_feeds;
+    if (!unterminated) reader.line_feeds = 0;
+  }
+  return status;
 }
 
 }  // namespace stylo
