@@ -69,10 +69,15 @@ int main(int argc, char** argv) {
     stylo::scan_file_fast_with(stylo::byte_searches::sse2);
   }));
 #endif
-#if defined(STYLO_HAVE_AVX2_SEARCH)
+#if defined(STYLO_HAVE_X86_SEARCHES)
   if (stylo::avx2_available()) {
     std::fprintf(stderr, "%-22s %8.0f MB/s\n", "fast scan, AVX2", megabytes_per_second(path, size, [] {
       stylo::scan_file_fast_with(stylo::byte_searches::avx2);
+    }));
+  }
+  if (stylo::avx512_available()) {
+    std::fprintf(stderr, "%-22s %8.0f MB/s\n", "fast scan, AVX-512", megabytes_per_second(path, size, [] {
+      stylo::scan_file_fast_with(stylo::byte_searches::avx512);
     }));
   }
 #endif

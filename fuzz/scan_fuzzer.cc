@@ -8,8 +8,8 @@
 //   small ones (any line, a CR LF pair or a word may be split between reads);
 // - the warnings are those of a reference walk over the whole text held in
 //   memory, which shares no code with the block reader and the cursor;
-// - the fast scan, with each set of byte searches (portable, SSE2, AVX2 where
-//   the processor has it), writes exactly what the plain loop writes, from
+// - the fast scan, with each set of byte searches (portable, SSE2, AVX2 and
+//   AVX-512 where the processor has them), writes exactly what the plain loop writes, from
 //   one read or many;
 // - the vectorised byte searches give the portable ones' answers.
 
@@ -164,6 +164,11 @@ void compare_searches(std::string_view bytes, const char* name) {
     if (Search::code_stops(p) != portable::code_stops(p)) fail("code_stops differs", at);
     if (Search::line_feeds(p) != portable::line_feeds(p)) fail("line_feeds differs", at);
     if (Search::comment_closes(p) != portable::comment_closes(p)) fail("comment_closes differs", at);
+    const stylo::line_window w = Search::line_window_at(p), want = portable::line_window_at(p);
+    if (w.starts != want.starts || w.line_feeds != want.line_feeds || w.blockers != want.blockers ||
+        w.continued != want.continued) {
+      fail("line_window_at differs", at);
+    }
     for (char quote : {'"', '\''}) {
       if (Search::literal_stops(p, quote) != portable::literal_stops(p, quote)) fail("literal_stops differs", at);
     }
@@ -179,8 +184,16 @@ void compare_searches(std::string_view bytes, const char* name) {
 }
 
 bool have_avx2() {
-#if defined(STYLO_HAVE_AVX2_SEARCH)
+#if defined(STYLO_HAVE_X86_SEARCHES)
   return stylo::avx2_available();
+#else
+  return false;
+#endif
+}
+
+bool have_avx512() {
+#if defined(STYLO_HAVE_X86_SEARCHES)
+  return stylo::avx512_available();
 #else
   return false;
 #endif
@@ -222,7 +235,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool runs;
   } variants[] = {{"portable", stylo::byte_searches::portable, true},
                   {"sse2", stylo::byte_searches::sse2, true},
-                  {"avx2", stylo::byte_searches::avx2, have_avx2()}};
+                  {"avx2", stylo::byte_searches::avx2, have_avx2()},
+                  {"avx512", stylo::byte_searches::avx512, have_avx512()}};
   for (const auto& v : variants) {
     if (!v.runs) continue;
     const std::string out = scan_named_file(path, [&v] { stylo::scan_file_fast_with(v.searches); });
@@ -235,8 +249,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 #if defined(__SSE2__)
   compare_searches<stylo::sse2_search>(bytes, "sse2");
 #endif
-#if defined(STYLO_HAVE_AVX2_SEARCH)
+#if defined(STYLO_HAVE_X86_SEARCHES)
   if (have_avx2()) compare_searches<stylo::avx2_search>(bytes, "avx2");
+  if (have_avx512()) compare_searches<stylo::avx512_search>(bytes, "avx512");
 #endif
   return 0;
 }

@@ -57,6 +57,36 @@ TEST(FastScan, AgreesAcrossReadBoundaries) {
   for (scan_kind scan : stylo_test::fast_scans()) EXPECT_EQ(findings_of(scan, text), expected);
 }
 
+// Lines like those of real sources, at every alignment to the 64-byte
+// windows: runs of preprocessor lines and line comments (which whole
+// windows pass over), continued ones, and the literals and block comments
+// that send a window back to the byte-by-byte loop.
+TEST(FastScan, AgreesOnSourceLikeLines) {
+  static const std::vector<std::string> lines = {
+      "#define REG_CONTROL_%                                    0x0001234",
+      "#define REG_STATUS_%_BASE_IDX 2", "#include <linux/module.h> // if(x) a =- b",
+      "// a comment with \"quotes\" and 'apostrophes', /* and */ if(x)",
+      "#define LONG_MACRO(x) \\", "\tdo { if(x) y =- 1; } while(0)", "#define CR_ENDED \\\r",
+      "\tvalue = compute(a, b) + other_name * 3; if(x) y =+ 2;", "\twhile(n--) a ==! b;",
+      "\tprintk(\"if(x) =- %d\\n\", v); for(;;) c =! d;", "/* block if(x) */ switch(k) { }",
+      "/* a long block comment that goes on well past the end of one window of sixty-four bytes",
+      "   and ends here */ if(z)", "#\tif(x)", "\\", "//", "x = '\"'; y = '\\''; if(q)", "a =//- b",
+      "#define X \\\\", "if(y)"};
+  std::mt19937 rng(64);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    while (text.size() < 2000) {
+      std::string line = lines[rng() % lines.size()];
+      if (const std::size_t at = line.find('%'); at != std::string::npos) line.replace(at, 1, std::string(rng() % 40, 'X'));
+      text += std::string(rng() % 3, ' ') + line + (rng() % 10 == 0 ? "\r\n" : "\n");
+    }
+    const std::vector<std::string> expected = findings_of(scan_kind::plain, text);
+    for (scan_kind scan : stylo_test::fast_scans()) {
+      ASSERT_EQ(findings_of(scan, text), expected) << "round " << round << ", scan " << static_cast<int>(scan);
+    }
+  }
+}
+
 TEST(FastScan, CarriageReturnsAroundBackslashes) {
   const struct {
     const char* name;
@@ -79,16 +109,21 @@ template <typename search>
 void expect_same_masks_as_portable() {
   using stylo::portable_search;
   std::mt19937 rng(42);
-  const std::string alphabet = "(=\"'#/\n*\\!+-fhrex \x1A";
+  const std::string alphabet = "(=\"'#/\n\r*\\!+-fhreiocl \x1A";
   for (int round = 0; round < 100; ++round) {
     std::string text(400, ' ');
     for (char& c : text) c = alphabet[rng() % alphabet.size()];
-    for (std::size_t at = 1; at + 67 <= text.size(); ++at) {
+    for (std::size_t at = 2; at + 67 <= text.size(); ++at) {
       const char* p = text.data() + at;
       ASSERT_EQ(search::code_stops(p), portable_search::code_stops(p)) << round << " " << at;
       ASSERT_EQ(search::line_feeds(p), portable_search::line_feeds(p));
       ASSERT_EQ(search::comment_closes(p), portable_search::comment_closes(p));
       for (char quote : {'"', '\''}) ASSERT_EQ(search::literal_stops(p, quote), portable_search::literal_stops(p, quote));
+      const stylo::line_window got = search::line_window_at(p), want = portable_search::line_window_at(p);
+      ASSERT_EQ(got.starts, want.starts);
+      ASSERT_EQ(got.line_feeds, want.line_feeds);
+      ASSERT_EQ(got.blockers, want.blockers);
+      ASSERT_EQ(got.continued, want.continued);
     }
     for (std::size_t from = 0; from <= 200; from += 7) {
       for (std::size_t length = 0; from + length <= text.size(); length += 13) {
@@ -107,10 +142,15 @@ void expect_same_masks_as_portable() {
 TEST(ByteSearch, Sse2MatchesPortable) { expect_same_masks_as_portable<stylo::sse2_search>(); }
 #endif
 
-#if defined(STYLO_HAVE_AVX2_SEARCH)
+#if defined(STYLO_HAVE_X86_SEARCHES)
 TEST(ByteSearch, Avx2MatchesPortable) {
   if (!stylo::avx2_available()) GTEST_SKIP() << "this processor has no AVX2";
   expect_same_masks_as_portable<stylo::avx2_search>();
+}
+
+TEST(ByteSearch, Avx512MatchesPortable) {
+  if (!stylo::avx512_available()) GTEST_SKIP() << "this processor has no AVX-512";
+  expect_same_masks_as_portable<stylo::avx512_search>();
 }
 #endif
 

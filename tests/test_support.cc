@@ -60,6 +60,7 @@ std::string run_check(std::string_view bytes, scan_kind scan) {
       case scan_kind::fast_portable: stylo::scan_file_fast_with(stylo::byte_searches::portable); break;
       case scan_kind::fast_sse2: stylo::scan_file_fast_with(stylo::byte_searches::sse2); break;
       case scan_kind::fast_avx2: stylo::scan_file_fast_with(stylo::byte_searches::avx2); break;
+      case scan_kind::fast_avx512: stylo::scan_file_fast_with(stylo::byte_searches::avx512); break;
     }
     stylo::close_source();
   }
@@ -93,14 +94,15 @@ std::vector<scan_kind> fast_scans() {
 #if defined(__SSE2__)
   scans.push_back(scan_kind::fast_sse2);
 #endif
-#if defined(STYLO_HAVE_AVX2_SEARCH)
+#if defined(STYLO_HAVE_X86_SEARCHES)
   if (stylo::avx2_available()) scans.push_back(scan_kind::fast_avx2);
+  if (stylo::avx512_available()) scans.push_back(scan_kind::fast_avx512);
 #endif
   return scans;
 }
 
 void expect_findings(std::string_view bytes, const std::vector<std::string>& expected, std::string_view label) {
-  static const char* const names[] = {"plain", "fast", "fast portable", "fast SSE2", "fast AVX2"};
+  static const char* const names[] = {"plain", "fast", "fast portable", "fast SSE2", "fast AVX2", "fast AVX-512"};
   for (scan_kind scan : fast_scans()) {
     EXPECT_EQ(findings_of(scan, bytes), expected) << label << " (" << names[static_cast<int>(scan)] << " scan)";
   }

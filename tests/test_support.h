@@ -18,7 +18,7 @@ void write_file(const std::string& path, std::string_view bytes);
 std::string check_text(std::string_view bytes);
 
 /// The scans that must agree on every input.
-enum class scan_kind { plain, fast, fast_portable, fast_sse2, fast_avx2 };
+enum class scan_kind { plain, fast, fast_portable, fast_sse2, fast_avx2, fast_avx512 };
 
 /// The findings of one scan of a file holding `bytes`, one per warning
 /// line, as "<line>:<keyword>" or "<line>:<found operator>". Fails the test

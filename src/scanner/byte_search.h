@@ -3,9 +3,9 @@
 ///
 /// Outside literals and comments only a few bytes can give a finding or
 /// start a skip, and most of them only next to particular neighbours: '('
-/// only after the last letter of a keyword (f, h, r, e), '=' only before
-/// '!', '+', '-' or "=!", '/' only before '*' or '/'; the quotes and '#'
-/// always. Inside a literal only its quote, a backslash and the line feed
+/// only after the last two letters of a keyword ("if", "or", "ch", "le"),
+/// '=' only before '!', '+', '-' or "=!", '/' only before '*' or '/'; the
+/// quotes and '#' always. Inside a literal only its quote, a backslash and the line feed
 /// matter; inside a block comment only "*/"; in a line comment or a
 /// preprocessor line only the line feed.
 ///
@@ -16,8 +16,11 @@
 /// x86-64) and AVX2 (chosen at run time); the tests hold them to the same
 /// answers.
 ///
+/// `line_window` describes a window of code for passing over preprocessor
+/// lines and line comments with bit arithmetic instead of one stop per line.
+///
 /// They read the neighbours as raw bytes: the caller guarantees that
-/// [p - 1, p + 67) is readable. Bits for bytes past the end of the data mean
+/// [p - 2, p + 67) is readable. Bits for bytes past the end of the data mean
 /// nothing and are masked off by the caller.
 
 #include <array>
@@ -30,7 +33,7 @@
 #endif
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
-#define STYLO_HAVE_AVX2_SEARCH 1
+#define STYLO_HAVE_X86_SEARCHES 1
 #endif
 
 namespace stylo {
@@ -43,13 +46,24 @@ struct text_extent {
   std::uint64_t line_feeds;
 };
 
+/// The masks of 64 bytes of code that say where lines skipped to their end
+/// begin and end, and whether anything else in the window needs the scan's
+/// byte-by-byte handling.
+struct line_window {
+  std::uint64_t starts;      ///< '#', and the first '/' of "//"
+  std::uint64_t line_feeds;
+  std::uint64_t blockers;    ///< the quotes, and the '/' of "/*"
+  std::uint64_t continued;   ///< line feeds after a backslash, or after a backslash and a carriage return
+};
+
 /// Byte by byte: the fallback, and the reference the tests compare with.
 struct portable_search {
   /// True at a byte that can give a finding or start a skip in code.
   static bool is_code_stop(const char* at) {
     switch (at[0]) {
       case '(':
-        return at[-1] == 'f' || at[-1] == 'h' || at[-1] == 'r' || at[-1] == 'e';
+        return (at[-1] == 'f' && at[-2] == 'i') || (at[-1] == 'r' && at[-2] == 'o') ||
+               (at[-1] == 'h' && at[-2] == 'c') || (at[-1] == 'e' && at[-2] == 'l');
       case '=':
         return at[1] == '!' || at[1] == '+' || at[1] == '-' || (at[1] == '=' && at[2] == '!');
       case '/':
@@ -98,6 +112,21 @@ struct portable_search {
     return mask_of(p, [](const char* at) { return at[0] == '*' && at[1] == '/'; });
   }
 
+  static line_window line_window_at(const char* p) {
+    line_window w{};
+    for (unsigned i = 0; i < 64; ++i) {
+      const char* at = p + i;
+      const std::uint64_t bit = std::uint64_t{1} << i;
+      if (*at == '#' || (*at == '/' && at[1] == '/')) w.starts |= bit;
+      if (*at == '"' || *at == '\'' || (*at == '/' && at[1] == '*')) w.blockers |= bit;
+      if (*at == '\n') {
+        w.line_feeds |= bit;
+        if (at[-1] == '\\' || (at[-1] == '\r' && at[-2] == '\\')) w.continued |= bit;
+      }
+    }
+    return w;
+  }
+
   /// Reads nothing outside [p, end).
   static std::uint64_t count_line_feeds(const char* p, const char* end) {
     std::uint64_t n = 0;
@@ -121,9 +150,10 @@ struct sse2_search {
   static std::uint64_t bits(__m128i v) { return static_cast<std::uint16_t>(_mm_movemask_epi8(v)); }
 
   static std::uint64_t code_stops16(const char* p) {
-    const __m128i v = load(p), before = load(p - 1), next = load(p + 1);
+    const __m128i v = load(p), before = load(p - 1), before2 = load(p - 2), next = load(p + 1);
     const __m128i keyword_end =
-        _mm_or_si128(_mm_or_si128(eq(before, 'f'), eq(before, 'h')), _mm_or_si128(eq(before, 'r'), eq(before, 'e')));
+        _mm_or_si128(_mm_or_si128(_mm_and_si128(eq(before, 'f'), eq(before2, 'i')), _mm_and_si128(eq(before, 'r'), eq(before2, 'o'))),
+                     _mm_or_si128(_mm_and_si128(eq(before, 'h'), eq(before2, 'c')), _mm_and_si128(eq(before, 'e'), eq(before2, 'l'))));
     const __m128i misspelt = _mm_or_si128(_mm_or_si128(eq(next, '!'), eq(next, '+')),
                                           _mm_or_si128(eq(next, '-'), _mm_and_si128(eq(next, '='), eq(load(p + 2), '!'))));
     const __m128i comment = _mm_or_si128(eq(next, '*'), eq(next, '/'));
@@ -153,6 +183,22 @@ struct sse2_search {
 
   static std::uint64_t comment_closes(const char* p) {
     return join(p, [](const char* at) { return bits(_mm_and_si128(eq(load(at), '*'), eq(load(at + 1), '/'))); });
+  }
+
+  static line_window line_window_at(const char* p) {
+    line_window w{};
+    for (unsigned i = 0; i < 64; i += 16) {
+      const char* at = p + i;
+      const __m128i v = load(at), next = load(at + 1), before = load(at - 1);
+      const __m128i slash = eq(v, '/'), lf = eq(v, '\n');
+      w.starts |= bits(_mm_or_si128(eq(v, '#'), _mm_and_si128(slash, eq(next, '/')))) << i;
+      w.blockers |= bits(_mm_or_si128(_mm_or_si128(eq(v, '"'), eq(v, '\'')), _mm_and_si128(slash, eq(next, '*')))) << i;
+      w.line_feeds |= bits(lf) << i;
+      const __m128i after_backslash =
+          _mm_or_si128(eq(before, '\\'), _mm_and_si128(eq(before, '\r'), eq(load(at - 2), '\\')));
+      w.continued |= bits(_mm_and_si128(lf, after_backslash)) << i;
+    }
+    return w;
   }
 
   // Each match subtracts -1 from a byte counter; the counters are summed
@@ -199,7 +245,7 @@ struct sse2_search {
 };
 #endif
 
-#if defined(STYLO_HAVE_AVX2_SEARCH)
+#if defined(STYLO_HAVE_X86_SEARCHES)
 /// 32 bytes at a time. Each function is compiled for AVX2 on its own, so the
 /// rest of the program still runs on any x86-64; the scan calls them only
 /// once `avx2_available()` has said yes.
@@ -209,48 +255,21 @@ struct avx2_search {
   STYLO_AVX2 static __m256i eq(__m256i v, char c) { return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(c)); }
   STYLO_AVX2 static std::uint64_t bits(__m256i v) { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v)); }
 
-  // Classifies each byte by its two nibbles, one table lookup each: the
-  // byte belongs to a class when both lookups share the class's bit.
-  STYLO_AVX2 static __m256i classify(__m256i v, __m256i low_table, __m256i high_table) {
-    const __m256i nibble = _mm256_set1_epi8(0x0F);
-    const __m256i low = _mm256_shuffle_epi8(low_table, _mm256_and_si256(v, nibble));
-    const __m256i high = _mm256_shuffle_epi8(high_table, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
-    return _mm256_and_si256(low, high);
-  }
+  STYLO_AVX2 static __m256i both(__m256i a, __m256i b) { return _mm256_and_si256(a, b); }
+  STYLO_AVX2 static __m256i either(__m256i a, __m256i b) { return _mm256_or_si256(a, b); }
 
-  static constexpr char paren = 0x01, equals = 0x02, slash = 0x04, always = 0x08, r_before = 0x10;
-  static constexpr char misspelt = equals, comment = slash, equals_next = 0x20;
-
-  STYLO_AVX2 static __m256i table(const char (&t)[16]) {
-    return _mm256_setr_epi8(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9], t[10], t[11], t[12], t[13],
-                            t[14], t[15], t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9], t[10], t[11],
-                            t[12], t[13], t[14], t[15]);
-  }
-
-  // The same stops as portable_search::is_code_stop. The byte itself falls
-  // in one of: '(' (paren, r_before), '=' (equals), '/' (slash), or a quote
-  // or '#' (always). Its neighbours make the bits it needs: the byte before
-  // gives paren for e, f, h and r_before for r; the next gives misspelt for
-  // '!', '+', '-', comment for '*', '/', and equals_next for '=', which
-  // counts as misspelt when the byte after it is '!'.
+  // The same stops as portable_search::is_code_stop.
   STYLO_AVX2 static std::uint64_t code_stops32(const char* p) {
-    static constexpr char self_low[16] = {0, 0, always, always, 0, 0, 0, always, paren | r_before, 0, 0, 0, 0, equals, 0, slash};
-    static constexpr char self_high[16] = {0, 0, paren | r_before | slash | always, equals};
-    static constexpr char before_low[16] = {0, 0, r_before, 0, 0, paren, paren, 0, paren};
-    static constexpr char before_high[16] = {0, 0, 0, 0, 0, 0, paren, r_before};
-    static constexpr char next_low[16] = {0, misspelt, 0, 0, 0, 0, 0, 0, 0, 0, comment, misspelt, 0, misspelt | equals_next, 0, comment};
-    static constexpr char next_high[16] = {0, 0, misspelt | comment, equals_next};
-    const __m256i self = classify(load(p), table(self_low), table(self_high));
-    const __m256i next = classify(load(p + 1), table(next_low), table(next_high));
-    const __m256i bang_after = eq(load(p + 2), '!');
-    // equals_next and a '!' after it: the "==!" case, which needs equals.
-    const __m256i double_equals = _mm256_and_si256(_mm256_cmpeq_epi8(next, _mm256_set1_epi8(equals_next)), bang_after);
-    const __m256i wanted = _mm256_or_si256(
-        _mm256_or_si256(classify(load(p - 1), table(before_low), table(before_high)),
-                        _mm256_and_si256(next, _mm256_set1_epi8(misspelt | comment))),
-        _mm256_or_si256(_mm256_and_si256(double_equals, _mm256_set1_epi8(equals)), _mm256_set1_epi8(always)));
-    const __m256i none = _mm256_cmpeq_epi8(_mm256_and_si256(self, wanted), _mm256_setzero_si256());
-    return ~bits(none) & 0xFFFFFFFFu;
+    const __m256i v = load(p), before = load(p - 1), before2 = load(p - 2), next = load(p + 1);
+    const __m256i keyword_end =
+        either(either(both(eq(before, 'f'), eq(before2, 'i')), both(eq(before, 'r'), eq(before2, 'o'))),
+               either(both(eq(before, 'h'), eq(before2, 'c')), both(eq(before, 'e'), eq(before2, 'l'))));
+    const __m256i misspelt = either(either(eq(next, '!'), eq(next, '+')),
+                                    either(eq(next, '-'), both(eq(next, '='), eq(load(p + 2), '!'))));
+    const __m256i comment = either(eq(next, '*'), eq(next, '/'));
+    const __m256i stops = either(either(both(eq(v, '('), keyword_end), both(eq(v, '='), misspelt)),
+                                 either(both(eq(v, '/'), comment), either(either(eq(v, '"'), eq(v, '\'')), eq(v, '#'))));
+    return bits(stops);
   }
 
   STYLO_AVX2 static std::uint64_t code_stops(const char* p) { return code_stops32(p) | code_stops32(p + 32) << 32; }
@@ -274,6 +293,23 @@ struct avx2_search {
 
   STYLO_AVX2 static std::uint64_t comment_closes(const char* p) {
     return comment_closes32(p) | comment_closes32(p + 32) << 32;
+  }
+
+  STYLO_AVX2 static line_window line_window_at(const char* p) {
+    line_window w{};
+    for (unsigned i = 0; i < 64; i += 32) {
+      const char* at = p + i;
+      const __m256i v = load(at), next = load(at + 1), before = load(at - 1);
+      const __m256i slash = eq(v, '/'), lf = eq(v, '\n');
+      w.starts |= bits(_mm256_or_si256(eq(v, '#'), _mm256_and_si256(slash, eq(next, '/')))) << i;
+      w.blockers |=
+          bits(_mm256_or_si256(_mm256_or_si256(eq(v, '"'), eq(v, '\'')), _mm256_and_si256(slash, eq(next, '*')))) << i;
+      w.line_feeds |= bits(lf) << i;
+      const __m256i after_backslash =
+          _mm256_or_si256(eq(before, '\\'), _mm256_and_si256(eq(before, '\r'), eq(load(at - 2), '\\')));
+      w.continued |= bits(_mm256_and_si256(lf, after_backslash)) << i;
+    }
+    return w;
   }
 
   STYLO_AVX2 static std::uint64_t sum(__m256i counters) {
@@ -321,11 +357,92 @@ struct avx2_search {
 
 /// True when the processor runs the AVX2 searches.
 inline bool avx2_available() { return __builtin_cpu_supports("avx2"); }
+
+/// 64 bytes at a time: one register per window, with the comparisons giving
+/// the window's mask directly; chosen at run time like the AVX2 ones.
+struct avx512_search {
+// The AVX-512 subsets every processor with AVX-512 BW has. clang must also
+// be told that these functions work on 512-bit vectors, or its instruction
+// selection can fail on them.
+#define STYLO_AVX512_FEATURES "avx512f,avx512bw,avx512dq,avx512vl,popcnt,bmi,bmi2"
+#if defined(__clang__)
+#define STYLO_AVX512 __attribute__((target(STYLO_AVX512_FEATURES), min_vector_width(512)))
+#else
+#define STYLO_AVX512 __attribute__((target(STYLO_AVX512_FEATURES)))
+#endif
+  STYLO_AVX512 static __m512i load(const char* p) { return _mm512_loadu_si512(p); }
+  STYLO_AVX512 static std::uint64_t eq(__m512i v, char c) { return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(c)); }
+
+  // Each comparison gives a mask register; the masked ones compare only
+  // where the mask so far is set, so a condition on the neighbours costs
+  // one instruction.
+  STYLO_AVX512 static std::uint64_t eq_where(std::uint64_t where, __m512i v, char c) {
+    return _mm512_mask_cmpeq_epi8_mask(where, v, _mm512_set1_epi8(c));
+  }
+
+  STYLO_AVX512 static std::uint64_t code_stops(const char* p) {
+    const __m512i v = load(p), before = load(p - 1), before2 = load(p - 2), next = load(p + 1);
+    const std::uint64_t paren = eq(v, '('), equals = eq(v, '='), slash = eq(v, '/');
+    const std::uint64_t keyword_end =
+        eq_where(eq_where(paren, before, 'f'), before2, 'i') | eq_where(eq_where(paren, before, 'r'), before2, 'o') |
+        eq_where(eq_where(paren, before, 'h'), before2, 'c') | eq_where(eq_where(paren, before, 'e'), before2, 'l');
+    const std::uint64_t misspelt = eq_where(equals, next, '!') | eq_where(equals, next, '+') |
+                                   eq_where(equals, next, '-') | eq_where(eq_where(equals, next, '='), load(p + 2), '!');
+    const std::uint64_t comment = eq_where(slash, next, '*') | eq_where(slash, next, '/');
+    return keyword_end | misspelt | comment | eq(v, '"') | eq(v, '\'') | eq(v, '#');
+  }
+
+  STYLO_AVX512 static std::uint64_t literal_stops(const char* p, char quote) {
+    const __m512i v = load(p);
+    return eq(v, quote) | eq(v, '\\') | eq(v, '\n');
+  }
+
+  STYLO_AVX512 static std::uint64_t line_feeds(const char* p) { return eq(load(p), '\n'); }
+
+  STYLO_AVX512 static std::uint64_t comment_closes(const char* p) { return eq(load(p), '*') & eq(load(p + 1), '/'); }
+
+  STYLO_AVX512 static line_window line_window_at(const char* p) {
+    const __m512i v = load(p), next = load(p + 1), before = load(p - 1);
+    const std::uint64_t slash = eq(v, '/'), lf = eq(v, '\n');
+    const std::uint64_t after_backslash = eq(before, '\\') | (eq(before, '\r') & eq(load(p - 2), '\\'));
+    return {eq(v, '#') | (slash & eq(next, '/')), lf, eq(v, '"') | eq(v, '\'') | (slash & eq(next, '*')),
+            lf & after_backslash};
+  }
+
+  STYLO_AVX512 static std::uint64_t count_line_feeds(const char* p, const char* end) {
+    std::uint64_t n = 0;
+    for (; p + 64 <= end; p += 64) n += static_cast<std::uint64_t>(__builtin_popcountll(line_feeds(p)));
+    return n + portable_search::count_line_feeds(p, end);
+  }
+
+  STYLO_AVX512 static text_extent measure_text(const char* p, std::size_t n) {
+    const char* const start = p;
+    const char* const end = p + n;
+    std::uint64_t line_feeds = 0;
+    for (; p + 64 <= end; p += 64) {
+      const __m512i v = load(p);
+      if (eq(v, 0x1A) != 0) break;
+      line_feeds += static_cast<std::uint64_t>(__builtin_popcountll(eq(v, '\n')));
+    }
+    const text_extent rest = portable_search::measure_text(p, static_cast<std::size_t>(end - p));
+    return {static_cast<std::size_t>(p - start) + rest.length, line_feeds + rest.line_feeds};
+  }
+};
+
+/// True when the processor (and the system, which must save the registers)
+/// runs the AVX-512 searches.
+inline bool avx512_available() {
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+         __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
+         __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+}
 #endif
 
 /// `measure_text` of the fastest searches this processor runs.
 inline text_extent measure_text(const char* p, std::size_t n) {
-#if defined(STYLO_HAVE_AVX2_SEARCH)
+#if defined(STYLO_HAVE_X86_SEARCHES)
+  static const bool avx512 = avx512_available();
+  if (avx512) return avx512_search::measure_text(p, n);
   static const bool avx2 = avx2_available();
   if (avx2) return avx2_search::measure_text(p, n);
 #endif

@@ -1,9 +1,10 @@
 // The fast scan works on whole buffers of lines from the reader rather than
 // through the cursor's character steps. What makes that exact:
 //
-// - In code, only '(' after f, h, r or e, '=' before '!', '+', '-' or "=!",
-//   '/' before '*' or '/', and the quotes and '#' can give a finding or
-//   start a skip (see byte_search.h); every other byte is passed over unseen.
+// - In code, only '(' after "if", "or", "ch" or "le", '=' before '!', '+',
+//   '-' or "=!", '/' before '*' or '/', and the quotes and '#' can give a
+//   finding or start a skip (see byte_search.h); every other byte is passed
+//   over unseen.
 // - A keyword matters only right before '(', so instead of collecting every
 //   word, the scan looks back from '(' over at most seven word characters.
 //   The word it finds is the one the character scan would have collected:
@@ -43,6 +44,9 @@ enum class skip_kind { none, literal, rest_of_line, block_comment };
 struct scan_state {
   skip_kind skip = skip_kind::none;
   char quote = 0;  ///< the closing quote while in a literal
+  /// Where the current line comment or preprocessor line began: its final
+  /// backslashes are counted no further back.
+  const char* skip_from = nullptr;
 };
 
 /// True if the line feed at `lf` ends a line whose last byte before it
@@ -54,6 +58,27 @@ bool continues(const char* from, const char* lf) {
   const char* run = last;
   while (run > from && run[-1] == '\\') --run;
   return ((last - run) & 1) != 0;
+}
+
+/// The bits of a window that lie in lines skipped to their end: from each
+/// start that is not itself in such a line up to and including the line feed
+/// that ends it, given that no line in the window is continued. `open` says
+/// whether the window begins inside such a line; on return it says whether
+/// the window ends inside one.
+///
+/// Between two line feeds the bits of `~line_feeds` form a run of ones.
+/// Adding the starts to it carries from the first start of each run to the
+/// run's line feed, turning every bit it passes; later starts in the same
+/// run are turned twice and put back by the final or. A line that began in
+/// an earlier window is a carry into bit 0; one still open at the end is
+/// the carry out of bit 63.
+inline std::uint64_t skipped_lines(std::uint64_t starts, std::uint64_t line_feeds, bool& open) {
+  const std::uint64_t runs = ~line_feeds;
+  std::uint64_t sum = 0;
+  const bool carried = __builtin_add_overflow(runs, starts, &sum);
+  const bool carried_in = __builtin_add_overflow(sum, std::uint64_t{open}, &sum);
+  open = carried || carried_in;
+  return (sum ^ runs) | starts;
 }
 
 /// The position of the lowest set bit, or 64 when there is none.
@@ -71,41 +96,72 @@ inline std::string_view keyword_before(const char* start, const char* paren) {
   return is_control_keyword(candidate) ? candidate : std::string_view{};
 }
 
-/// Scans [start, end): whole lines, the last one without its line feed only
-/// at the end of the input. The cursor's line number is that of the first
-/// line on entry, and is brought up to date only where a warning needs it.
+/// True for a '(' or '=' the code search stopped at that gives a warning.
+inline bool is_finding(const char* start, const char* stop) {
+  return *stop == '=' || !keyword_before(start, stop).empty();
+}
+
+/// Scans [from, end) in the state `state` up to the first byte that gives a
+/// warning, and returns it, or returns nullptr at `end`; `state` is then the
+/// state at the end. `start` is the start of the buffer, before which
+/// nothing may be read. The bytes from `from` on are whole lines, the last
+/// one without its line feed only at the end of the input.
 ///
 /// The bytes are taken in windows of 64: for each window the mask of the
 /// bytes that matter in the current state is made once, and the scan moves
 /// from one set bit to the next. The code mask, the dearest to make, is kept
 /// for the window, so that coming back to code after a short literal or
-/// preprocessor line costs no new search.
+/// preprocessor line costs no new search. Warnings are rare, so they are
+/// written by the caller: with no call in it, this loop keeps its constants
+/// in registers.
 template <typename search>
-[[gnu::always_inline]] inline void scan_lines(const char* const start, const char* const end, scan_state& kept) {
-  scan_state state = kept;  // a local copy: the reports' calls cannot touch it, so it stays in registers
-  std::uint64_t& line_number = source_cursor.line_number;
-  const char* counted = start;  // line feeds before here are in line_number
-  auto count_lines_to = [&](const char* at) {
-    line_number += search::count_line_feeds(counted, at);
-    counted = at;
-  };
-  // Where the current line comment or preprocessor line began: its final
-  // backslashes are counted no further back. Buffers hold whole lines, so a
-  // skip that goes on from the previous buffer starts at `start`.
-  const char* skip_from = start;
-  // The bits of a mask made at `from` that stand for bytes before `end`.
-  auto before_end = [end](const char* from) -> std::uint64_t {
-    if (from >= end) return 0;
-    return end - from >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << (end - from)) - 1;
+[[gnu::always_inline]] inline const char* scan_to_finding(const char* const start, const char* const from,
+                                                          const char* const end, scan_state& kept) {
+  scan_state state = kept;
+  // The bits of a mask made at `at` that stand for bytes before `end`.
+  auto before_end = [end](const char* at) -> std::uint64_t {
+    if (at >= end) return 0;
+    return end - at >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << (end - at)) - 1;
   };
 
-  for (const char* base = start; base < end;) {
+  for (const char* base = from; base < end;) {
     const unsigned available = end - base >= 64 ? 64 : static_cast<unsigned>(end - base);
     const std::uint64_t valid = available == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << available) - 1;
     // Each mask of the window is made at most once: a window may hold many
     // stops of one state, such as the lines of a long macro.
     std::uint64_t code = 0, line_ends = 0, closes = 0, literal = 0;
     bool have_code = false, have_line_ends = false, have_closes = false;
+    // A window of code, preprocessor lines and line comments alone, none of
+    // them continued, is taken whole: the skipped lines come from bit
+    // arithmetic, and only the '(' and '=' stops outside them are looked at.
+    // Anything else (a literal, a block comment, a backslash before a line
+    // end) leaves the window to the stop-by-stop loop below.
+    if (available == 64 && (state.skip == skip_kind::none || state.skip == skip_kind::rest_of_line)) {
+      const line_window w = search::line_window_at(base);
+      bool open = state.skip == skip_kind::rest_of_line;
+      const std::uint64_t skipped = skipped_lines(w.starts, w.line_feeds, open);
+      if (((w.blockers & ~skipped) | (w.continued & skipped)) == 0) {
+        for (std::uint64_t stops = search::code_stops(base) & ~skipped; stops != 0; stops &= stops - 1) {
+          const char* const stop = base + __builtin_ctzll(stops);
+          if (is_finding(start, stop)) {
+            kept = {};
+            return stop;
+          }
+        }
+        if (open) {
+          // Backslashes before the line end are counted from the line's
+          // start, or from its last start when several lines begin here.
+          const std::uint64_t last_line =
+              w.line_feeds == 0 ? w.starts : w.starts & ~(~std::uint64_t{0} >> __builtin_clzll(w.line_feeds));
+          if (last_line != 0) state.skip_from = base + (63 - __builtin_clzll(last_line));
+          state.skip = skip_kind::rest_of_line;
+        } else {
+          state.skip = skip_kind::none;
+        }
+        base += 64;
+        continue;
+      }
+    }
     char literal_quote = 0;  // the quote `literal` was made for, if any
     unsigned at = 0;  // where the scan stands, from `base`; past the window once it is done with
     while (at < available) {
@@ -152,20 +208,10 @@ template <typename search>
         case skip_kind::none:
           switch (*stop) {
             case '(':
-              if (const std::string_view keyword = keyword_before(start, stop); !keyword.empty()) {
-                count_lines_to(stop);
-                report_keyword_warning(keyword);
-              }
-              break;
             case '=':
-              count_lines_to(stop);
-              if (stop[1] == '=') {
-                report_operator_warning("==!", "!=");
-                at = k + 2;  // the second '=' is not examined again
-              } else {
-                const char found[2] = {'=', stop[1]};
-                const char suggested[2] = {stop[1], '='};
-                report_operator_warning({found, 2}, {suggested, 2});
+              if (is_finding(start, stop)) {
+                kept = state;
+                return stop;
               }
               break;
             // A skip that ends within 64 bytes is passed over here, in code,
@@ -176,20 +222,21 @@ template <typename search>
             // the next window then starts where the skip ends.
             case '"':
             case '\'': {
-              const char* const from = stop + 1;
-              const unsigned close = first_bit(search::literal_stops(from, *stop) & before_end(from));
-              if (close < 64 && from[close] != '\\') {
+              const char* const after = stop + 1;
+              const unsigned close = first_bit(search::literal_stops(after, *stop) & before_end(after));
+              if (close < 64 && after[close] != '\\') {
                 at = k + 1 + close + 1;  // past the closing quote, or the line end
               } else {
-                state = {skip_kind::literal, *stop};
+                state.skip = skip_kind::literal;
+                state.quote = *stop;
               }
               break;
             }
             case '#':
             case '/':
               if (*stop == '/' && stop[1] == '*') {
-                const char* const from = stop + 2;  // the '*' of "/*" cannot start its "*/"
-                const unsigned close = first_bit(search::comment_closes(from) & before_end(from));
+                const char* const after = stop + 2;  // the '*' of "/*" cannot start its "*/"
+                const unsigned close = first_bit(search::comment_closes(after) & before_end(after));
                 if (close < 64) {
                   at = k + 2 + close + 2;
                 } else {
@@ -197,13 +244,13 @@ template <typename search>
                   at = k + 2;
                 }
               } else {
-                const char* const from = stop + 1;
-                const unsigned lf = first_bit(search::line_feeds(from) & before_end(from));
-                if (lf < 64 && !continues(from, from + lf)) {
+                const char* const after = stop + 1;
+                const unsigned lf = first_bit(search::line_feeds(after) & before_end(after));
+                if (lf < 64 && !continues(after, after + lf)) {
                   at = k + 1 + lf + 1;
                 } else {
                   state.skip = skip_kind::rest_of_line;
-                  skip_from = from;
+                  state.skip_from = after;
                 }
               }
               break;
@@ -221,8 +268,8 @@ template <typename search>
           }
           break;
         case skip_kind::rest_of_line:
-          if (continues(skip_from, stop)) {
-            skip_from = stop + 1;
+          if (continues(state.skip_from, stop)) {
+            state.skip_from = stop + 1;
           } else {
             state.skip = skip_kind::none;
           }
@@ -236,6 +283,35 @@ template <typename search>
     base += at;
   }
   kept = state;
+  return nullptr;
+}
+
+/// Scans [start, end): whole lines, the last one without its line feed only
+/// at the end of the input. The cursor's line number is that of the first
+/// line on entry, and is brought up to date only where a warning needs it.
+template <typename search>
+[[gnu::always_inline]] inline void scan_lines(const char* const start, const char* const end, scan_state& state) {
+  // Buffers hold whole lines, so a skip that goes on from the previous
+  // buffer starts at `start`.
+  state.skip_from = start;
+  const char* counted = start;  // line feeds before here are in the line number
+  for (const char* from = start;;) {
+    const char* const stop = scan_to_finding<search>(start, from, end, state);
+    if (stop == nullptr) return;
+    source_cursor.line_number += search::count_line_feeds(counted, stop);
+    counted = stop;
+    from = stop + 1;
+    if (*stop == '(') {
+      report_keyword_warning(keyword_before(start, stop));
+    } else if (stop[1] == '=') {
+      report_operator_warning("==!", "!=");
+      from = stop + 2;  // the second '=' is not examined again
+    } else {
+      const char found[2] = {'=', stop[1]};
+      const char suggested[2] = {stop[1], '='};
+      report_operator_warning({found, 2}, {suggested, 2});
+    }
+  }
 }
 
 // The loop above, compiled once per set of searches. The AVX2 one is
@@ -245,11 +321,16 @@ template <typename search>
 void scan_lines_with(const char* start, const char* end, scan_state& state) {
   scan_lines<search>(start, end, state);
 }
-#if defined(STYLO_HAVE_AVX2_SEARCH)
+#if defined(STYLO_HAVE_X86_SEARCHES)
 template <>
 __attribute__((target("avx2"))) void scan_lines_with<avx2_search>(const char* start, const char* end,
                                                                   scan_state& state) {
   scan_lines<avx2_search>(start, end, state);
+}
+template <>
+STYLO_AVX512 void scan_lines_with<avx512_search>(
+    const char* start, const char* end, scan_state& state) {
+  scan_lines<avx512_search>(start, end, state);
 }
 #endif
 
@@ -279,7 +360,9 @@ void scan_file_with() {
 }  // namespace
 
 void scan_file_fast() {
-#if defined(STYLO_HAVE_AVX2_SEARCH)
+#if defined(STYLO_HAVE_X86_SEARCHES)
+  static const bool avx512 = avx512_available();
+  if (avx512) return scan_file_with<avx512_search>();
   static const bool avx2 = avx2_available();
   if (avx2) return scan_file_with<avx2_search>();
 #endif
@@ -292,9 +375,11 @@ void scan_file_fast() {
 
 void scan_file_fast_with(byte_searches searches) {
   switch (searches) {
-#if defined(STYLO_HAVE_AVX2_SEARCH)
+#if defined(STYLO_HAVE_X86_SEARCHES)
     case byte_searches::avx2:
       return scan_file_with<avx2_search>();
+    case byte_searches::avx512:
+      return scan_file_with<avx512_search>();
 #endif
 #if defined(__SSE2__)
     case byte_searches::sse2:

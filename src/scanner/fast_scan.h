@@ -10,7 +10,7 @@ void scan_file_fast();
 
 /// The same with one particular set of byte searches, so that the tests can
 /// hold each to the plain scan whatever the processor would choose.
-enum class byte_searches { portable, sse2, avx2 };
+enum class byte_searches { portable, sse2, avx2, avx512 };
 void scan_file_fast_with(byte_searches searches);
 
 }  // namespace stylo
