@@ -358,6 +358,15 @@ struct avx2_search {
 /// True when the processor runs the AVX2 searches.
 inline bool avx2_available() { return __builtin_cpu_supports("avx2"); }
 
+/// Each byte value 64 times over, for the AVX-512 comparisons. Filled at
+/// compile time but not const, so that the compiler reads a row as the
+/// comparison's operand rather than rebuilding it in a register each time.
+alignas(64) inline std::array<std::array<char, 64>, 256> byte_splats = [] {
+  std::array<std::array<char, 64>, 256> rows{};
+  for (unsigned c = 0; c < 256; ++c) rows[c].fill(static_cast<char>(c));
+  return rows;
+}();
+
 /// 64 bytes at a time: one register per window, with the comparisons giving
 /// the window's mask directly; chosen at run time like the AVX2 ones.
 struct avx512_search {
@@ -371,13 +380,16 @@ struct avx512_search {
 #define STYLO_AVX512 __attribute__((target(STYLO_AVX512_FEATURES)))
 #endif
   STYLO_AVX512 static __m512i load(const char* p) { return _mm512_loadu_si512(p); }
-  STYLO_AVX512 static std::uint64_t eq(__m512i v, char c) { return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(c)); }
+  /// 64 copies of `c`, read from memory: the comparisons take them as an
+  /// operand, where a constant would be remade in a register before each.
+  STYLO_AVX512 static __m512i splat(char c) { return _mm512_load_si512(byte_splats[static_cast<unsigned char>(c)].data()); }
+  STYLO_AVX512 static std::uint64_t eq(__m512i v, char c) { return _mm512_cmpeq_epi8_mask(v, splat(c)); }
 
   // Each comparison gives a mask register; the masked ones compare only
   // where the mask so far is set, so a condition on the neighbours costs
   // one instruction.
   STYLO_AVX512 static std::uint64_t eq_where(std::uint64_t where, __m512i v, char c) {
-    return _mm512_mask_cmpeq_epi8_mask(where, v, _mm512_set1_epi8(c));
+    return _mm512_mask_cmpeq_epi8_mask(where, v, splat(c));
   }
 
   STYLO_AVX512 static std::uint64_t code_stops(const char* p) {
