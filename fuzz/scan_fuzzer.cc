@@ -164,10 +164,13 @@ void compare_searches(std::string_view bytes, const char* name) {
     if (Search::code_stops(p) != portable::code_stops(p)) fail("code_stops differs", at);
     if (Search::line_feeds(p) != portable::line_feeds(p)) fail("line_feeds differs", at);
     if (Search::comment_closes(p) != portable::comment_closes(p)) fail("comment_closes differs", at);
-    const stylo::line_window w = Search::line_window_at(p), want = portable::line_window_at(p);
-    if (w.starts != want.starts || w.line_feeds != want.line_feeds || w.blockers != want.blockers ||
-        w.continued != want.continued) {
-      fail("line_window_at differs", at);
+    if (Search::finding_stops(p) != portable::finding_stops(p)) fail("finding_stops differs", at);
+    const stylo::code_window w = Search::code_window_at(p), want = portable::code_window_at(p);
+    if (w.line_starts != want.line_starts || w.line_feeds != want.line_feeds || w.continued != want.continued ||
+        w.comment_opens != want.comment_opens || w.comment_closes != want.comment_closes ||
+        w.double_quotes != want.double_quotes || w.single_quotes != want.single_quotes ||
+        w.backslashes != want.backslashes) {
+      fail("code_window_at differs", at);
     }
     for (char quote : {'"', '\''}) {
       if (Search::literal_stops(p, quote) != portable::literal_stops(p, quote)) fail("literal_stops differs", at);

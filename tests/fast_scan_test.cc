@@ -71,6 +71,7 @@ TEST(FastScan, AgreesOnSourceLikeLines) {
       "\tprintk(\"if(x) =- %d\\n\", v); for(;;) c =! d;", "/* block if(x) */ switch(k) { }",
       "/* a long block comment that goes on well past the end of one window of sixty-four bytes",
       "   and ends here */ if(z)", "#\tif(x)", "\\", "//", "x = '\"'; y = '\\''; if(q)", "a =//- b",
+      "x = '\"'; if(y) z = '\"';", "\tputs(\"say \\\"if(x)\\\" =- \\\"twice\\\"\");",
       "#define X \\\\", "if(y)"};
   std::mt19937 rng(64);
   for (int round = 0; round < 3000; ++round) {
@@ -85,6 +86,24 @@ TEST(FastScan, AgreesOnSourceLikeLines) {
       ASSERT_EQ(findings_of(scan, text), expected) << "round " << round << ", scan " << static_cast<int>(scan);
     }
   }
+}
+
+// Comment marks split by the edge of a 64-byte window, where the scan of
+// whole windows and the stop-by-stop loop hand a comment over.
+TEST(FastScan, CommentMarksAcrossWindowEdges) {
+  const std::string escaped = "\"\\\"\";";  // a literal with a backslash: its window goes stop by stop
+  const std::string filler(80, ' ');       // so that the windows that matter are whole
+  const struct {
+    const char* name;
+    std::string text;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"\"*/\" split after a whole window", "/*" + std::string(61, 'x') + "*/ if(a)" + filler + "\n", {"1:if"}},
+      {"\"/*/\" split after a window taken stop by stop",
+       escaped + std::string(62 - escaped.size(), ' ') + "/*/ if(b)" + filler + "*/ if(c)" + filler + "\n", {"1:if"}},
+      {"\"/*\" in a literal, \"*/\" in another", "s = \"/*\"; if(d) t = \"*/\";" + filler + "\n", {"1:if"}},
+  };
+  for (const auto& c : cases) stylo_test::expect_findings(c.text, c.expected, c.name);
 }
 
 TEST(FastScan, CarriageReturnsAroundBackslashes) {
@@ -119,11 +138,16 @@ void expect_same_masks_as_portable() {
       ASSERT_EQ(search::line_feeds(p), portable_search::line_feeds(p));
       ASSERT_EQ(search::comment_closes(p), portable_search::comment_closes(p));
       for (char quote : {'"', '\''}) ASSERT_EQ(search::literal_stops(p, quote), portable_search::literal_stops(p, quote));
-      const stylo::line_window got = search::line_window_at(p), want = portable_search::line_window_at(p);
-      ASSERT_EQ(got.starts, want.starts);
+      ASSERT_EQ(search::finding_stops(p), portable_search::finding_stops(p));
+      const stylo::code_window got = search::code_window_at(p), want = portable_search::code_window_at(p);
+      ASSERT_EQ(got.line_starts, want.line_starts);
       ASSERT_EQ(got.line_feeds, want.line_feeds);
-      ASSERT_EQ(got.blockers, want.blockers);
       ASSERT_EQ(got.continued, want.continued);
+      ASSERT_EQ(got.comment_opens, want.comment_opens);
+      ASSERT_EQ(got.comment_closes, want.comment_closes);
+      ASSERT_EQ(got.double_quotes, want.double_quotes);
+      ASSERT_EQ(got.single_quotes, want.single_quotes);
+      ASSERT_EQ(got.backslashes, want.backslashes);
     }
     for (std::size_t from = 0; from <= 200; from += 7) {
       for (std::size_t length = 0; from + length <= text.size(); length += 13) {

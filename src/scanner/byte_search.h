@@ -16,8 +16,8 @@
 /// x86-64) and AVX2 (chosen at run time); the tests hold them to the same
 /// answers.
 ///
-/// `line_window` describes a window of code for passing over preprocessor
-/// lines and line comments with bit arithmetic instead of one stop per line.
+/// `code_window_at` describes a window for passing over the skips that begin
+/// and end in it with bit arithmetic instead of a stop at each.
 ///
 /// They read the neighbours as raw bytes: the caller guarantees that
 /// [p - 2, p + 67) is readable. Bits for bytes past the end of the data mean
@@ -46,14 +46,16 @@ struct text_extent {
   std::uint64_t line_feeds;
 };
 
-/// The masks of 64 bytes of code that say where lines skipped to their end
-/// begin and end, and whether anything else in the window needs the scan's
-/// byte-by-byte handling.
-struct line_window {
-  std::uint64_t starts;      ///< '#', and the first '/' of "//"
+/// The masks of 64 bytes that say where skips may begin and end.
+struct code_window {
+  std::uint64_t line_starts;     ///< '#', and the first '/' of "//"
   std::uint64_t line_feeds;
-  std::uint64_t blockers;    ///< the quotes, and the '/' of "/*"
-  std::uint64_t continued;   ///< line feeds after a backslash, or after a backslash and a carriage return
+  std::uint64_t continued;       ///< line feeds after a backslash, or after a backslash and a carriage return
+  std::uint64_t comment_opens;   ///< the '/' of "/*"
+  std::uint64_t comment_closes;  ///< the '/' of "*/"
+  std::uint64_t double_quotes;
+  std::uint64_t single_quotes;
+  std::uint64_t backslashes;
 };
 
 /// Byte by byte: the fallback, and the reference the tests compare with.
@@ -98,6 +100,11 @@ struct portable_search {
     return mask;
   }
 
+  /// The code stops at '(' and '=', those that may give a finding.
+  static std::uint64_t finding_stops(const char* p) {
+    return mask_of(p, [](const char* at) { return (*at == '(' || *at == '=') && is_code_stop(at); });
+  }
+
   /// The closing `quote`, a backslash or a line feed.
   static std::uint64_t literal_stops(const char* p, char quote) {
     return mask_of(p, [quote](const char* at) { return *at == quote || *at == '\\' || *at == '\n'; });
@@ -112,17 +119,20 @@ struct portable_search {
     return mask_of(p, [](const char* at) { return at[0] == '*' && at[1] == '/'; });
   }
 
-  static line_window line_window_at(const char* p) {
-    line_window w{};
+  static code_window code_window_at(const char* p) {
+    code_window w{};
     for (unsigned i = 0; i < 64; ++i) {
       const char* at = p + i;
       const std::uint64_t bit = std::uint64_t{1} << i;
-      if (*at == '#' || (*at == '/' && at[1] == '/')) w.starts |= bit;
-      if (*at == '"' || *at == '\'' || (*at == '/' && at[1] == '*')) w.blockers |= bit;
-      if (*at == '\n') {
-        w.line_feeds |= bit;
-        if (at[-1] == '\\' || (at[-1] == '\r' && at[-2] == '\\')) w.continued |= bit;
-      }
+      auto set_if = [bit](std::uint64_t& mask, bool yes) { mask |= yes ? bit : 0; };
+      set_if(w.line_starts, *at == '#' || (*at == '/' && at[1] == '/'));
+      set_if(w.line_feeds, *at == '\n');
+      set_if(w.continued, *at == '\n' && (at[-1] == '\\' || (at[-1] == '\r' && at[-2] == '\\')));
+      set_if(w.comment_opens, *at == '/' && at[1] == '*');
+      set_if(w.comment_closes, *at == '/' && at[-1] == '*');
+      set_if(w.double_quotes, *at == '"');
+      set_if(w.single_quotes, *at == '\'');
+      set_if(w.backslashes, *at == '\\');
     }
     return w;
   }
@@ -149,18 +159,21 @@ struct sse2_search {
   static __m128i eq(__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); }
   static std::uint64_t bits(__m128i v) { return static_cast<std::uint16_t>(_mm_movemask_epi8(v)); }
 
-  static std::uint64_t code_stops16(const char* p) {
+  static __m128i finding_stops16(const char* p) {
     const __m128i v = load(p), before = load(p - 1), before2 = load(p - 2), next = load(p + 1);
     const __m128i keyword_end =
         _mm_or_si128(_mm_or_si128(_mm_and_si128(eq(before, 'f'), eq(before2, 'i')), _mm_and_si128(eq(before, 'r'), eq(before2, 'o'))),
                      _mm_or_si128(_mm_and_si128(eq(before, 'h'), eq(before2, 'c')), _mm_and_si128(eq(before, 'e'), eq(before2, 'l'))));
     const __m128i misspelt = _mm_or_si128(_mm_or_si128(eq(next, '!'), eq(next, '+')),
                                           _mm_or_si128(eq(next, '-'), _mm_and_si128(eq(next, '='), eq(load(p + 2), '!'))));
-    const __m128i comment = _mm_or_si128(eq(next, '*'), eq(next, '/'));
-    const __m128i stops = _mm_or_si128(
-        _mm_or_si128(_mm_and_si128(eq(v, '('), keyword_end), _mm_and_si128(eq(v, '='), misspelt)),
-        _mm_or_si128(_mm_and_si128(eq(v, '/'), comment), _mm_or_si128(_mm_or_si128(eq(v, '"'), eq(v, '\'')), eq(v, '#'))));
-    return bits(stops);
+    return _mm_or_si128(_mm_and_si128(eq(v, '('), keyword_end), _mm_and_si128(eq(v, '='), misspelt));
+  }
+
+  static std::uint64_t code_stops16(const char* p) {
+    const __m128i v = load(p), next = load(p + 1);
+    const __m128i comment = _mm_and_si128(eq(v, '/'), _mm_or_si128(eq(next, '*'), eq(next, '/')));
+    const __m128i opens = _mm_or_si128(_mm_or_si128(eq(v, '"'), eq(v, '\'')), eq(v, '#'));
+    return bits(_mm_or_si128(finding_stops16(p), _mm_or_si128(comment, opens)));
   }
 
   template <typename part>
@@ -169,6 +182,10 @@ struct sse2_search {
   }
 
   static std::uint64_t code_stops(const char* p) { return join(p, code_stops16); }
+
+  static std::uint64_t finding_stops(const char* p) {
+    return join(p, [](const char* at) { return bits(finding_stops16(at)); });
+  }
 
   static std::uint64_t literal_stops(const char* p, char quote) {
     return join(p, [quote](const char* at) {
@@ -185,18 +202,22 @@ struct sse2_search {
     return join(p, [](const char* at) { return bits(_mm_and_si128(eq(load(at), '*'), eq(load(at + 1), '/'))); });
   }
 
-  static line_window line_window_at(const char* p) {
-    line_window w{};
+  static code_window code_window_at(const char* p) {
+    code_window w{};
     for (unsigned i = 0; i < 64; i += 16) {
       const char* at = p + i;
       const __m128i v = load(at), next = load(at + 1), before = load(at - 1);
       const __m128i slash = eq(v, '/'), lf = eq(v, '\n');
-      w.starts |= bits(_mm_or_si128(eq(v, '#'), _mm_and_si128(slash, eq(next, '/')))) << i;
-      w.blockers |= bits(_mm_or_si128(_mm_or_si128(eq(v, '"'), eq(v, '\'')), _mm_and_si128(slash, eq(next, '*')))) << i;
+      w.line_starts |= bits(_mm_or_si128(eq(v, '#'), _mm_and_si128(slash, eq(next, '/')))) << i;
       w.line_feeds |= bits(lf) << i;
       const __m128i after_backslash =
           _mm_or_si128(eq(before, '\\'), _mm_and_si128(eq(before, '\r'), eq(load(at - 2), '\\')));
       w.continued |= bits(_mm_and_si128(lf, after_backslash)) << i;
+      w.comment_opens |= bits(_mm_and_si128(slash, eq(next, '*'))) << i;
+      w.comment_closes |= bits(_mm_and_si128(slash, eq(before, '*'))) << i;
+      w.double_quotes |= bits(eq(v, '"')) << i;
+      w.single_quotes |= bits(eq(v, '\'')) << i;
+      w.backslashes |= bits(eq(v, '\\')) << i;
     }
     return w;
   }
@@ -259,20 +280,27 @@ struct avx2_search {
   STYLO_AVX2 static __m256i either(__m256i a, __m256i b) { return _mm256_or_si256(a, b); }
 
   // The same stops as portable_search::is_code_stop.
-  STYLO_AVX2 static std::uint64_t code_stops32(const char* p) {
+  STYLO_AVX2 static __m256i finding_stops32(const char* p) {
     const __m256i v = load(p), before = load(p - 1), before2 = load(p - 2), next = load(p + 1);
     const __m256i keyword_end =
         either(either(both(eq(before, 'f'), eq(before2, 'i')), both(eq(before, 'r'), eq(before2, 'o'))),
                either(both(eq(before, 'h'), eq(before2, 'c')), both(eq(before, 'e'), eq(before2, 'l'))));
     const __m256i misspelt = either(either(eq(next, '!'), eq(next, '+')),
                                     either(eq(next, '-'), both(eq(next, '='), eq(load(p + 2), '!'))));
-    const __m256i comment = either(eq(next, '*'), eq(next, '/'));
-    const __m256i stops = either(either(both(eq(v, '('), keyword_end), both(eq(v, '='), misspelt)),
-                                 either(both(eq(v, '/'), comment), either(either(eq(v, '"'), eq(v, '\'')), eq(v, '#'))));
-    return bits(stops);
+    return either(both(eq(v, '('), keyword_end), both(eq(v, '='), misspelt));
+  }
+
+  STYLO_AVX2 static std::uint64_t code_stops32(const char* p) {
+    const __m256i v = load(p), next = load(p + 1);
+    const __m256i comment = both(eq(v, '/'), either(eq(next, '*'), eq(next, '/')));
+    return bits(either(finding_stops32(p), either(comment, either(either(eq(v, '"'), eq(v, '\'')), eq(v, '#')))));
   }
 
   STYLO_AVX2 static std::uint64_t code_stops(const char* p) { return code_stops32(p) | code_stops32(p + 32) << 32; }
+
+  STYLO_AVX2 static std::uint64_t finding_stops(const char* p) {
+    return bits(finding_stops32(p)) | bits(finding_stops32(p + 32)) << 32;
+  }
 
   STYLO_AVX2 static std::uint64_t literal_stops32(const char* p, char quote) {
     const __m256i v = load(p);
@@ -295,19 +323,21 @@ struct avx2_search {
     return comment_closes32(p) | comment_closes32(p + 32) << 32;
   }
 
-  STYLO_AVX2 static line_window line_window_at(const char* p) {
-    line_window w{};
+  STYLO_AVX2 static code_window code_window_at(const char* p) {
+    code_window w{};
     for (unsigned i = 0; i < 64; i += 32) {
       const char* at = p + i;
       const __m256i v = load(at), next = load(at + 1), before = load(at - 1);
       const __m256i slash = eq(v, '/'), lf = eq(v, '\n');
-      w.starts |= bits(_mm256_or_si256(eq(v, '#'), _mm256_and_si256(slash, eq(next, '/')))) << i;
-      w.blockers |=
-          bits(_mm256_or_si256(_mm256_or_si256(eq(v, '"'), eq(v, '\'')), _mm256_and_si256(slash, eq(next, '*')))) << i;
+      w.line_starts |= bits(either(eq(v, '#'), both(slash, eq(next, '/')))) << i;
       w.line_feeds |= bits(lf) << i;
-      const __m256i after_backslash =
-          _mm256_or_si256(eq(before, '\\'), _mm256_and_si256(eq(before, '\r'), eq(load(at - 2), '\\')));
-      w.continued |= bits(_mm256_and_si256(lf, after_backslash)) << i;
+      const __m256i after_backslash = either(eq(before, '\\'), both(eq(before, '\r'), eq(load(at - 2), '\\')));
+      w.continued |= bits(both(lf, after_backslash)) << i;
+      w.comment_opens |= bits(both(slash, eq(next, '*'))) << i;
+      w.comment_closes |= bits(both(slash, eq(before, '*'))) << i;
+      w.double_quotes |= bits(eq(v, '"')) << i;
+      w.single_quotes |= bits(eq(v, '\'')) << i;
+      w.backslashes |= bits(eq(v, '\\')) << i;
     }
     return w;
   }
@@ -392,16 +422,23 @@ struct avx512_search {
     return _mm512_mask_cmpeq_epi8_mask(where, v, splat(c));
   }
 
-  STYLO_AVX512 static std::uint64_t code_stops(const char* p) {
-    const __m512i v = load(p), before = load(p - 1), before2 = load(p - 2), next = load(p + 1);
-    const std::uint64_t paren = eq(v, '('), equals = eq(v, '='), slash = eq(v, '/');
+  STYLO_AVX512 static std::uint64_t finding_stops(const char* p) {
+    const __m512i v = load(p);
+    const std::uint64_t paren = eq(v, '('), equals = eq(v, '=');
+    if ((paren | equals) == 0) return 0;  // so in most windows of comments and preprocessor lines
+    const __m512i before = load(p - 1), before2 = load(p - 2), next = load(p + 1);
     const std::uint64_t keyword_end =
         eq_where(eq_where(paren, before, 'f'), before2, 'i') | eq_where(eq_where(paren, before, 'r'), before2, 'o') |
         eq_where(eq_where(paren, before, 'h'), before2, 'c') | eq_where(eq_where(paren, before, 'e'), before2, 'l');
     const std::uint64_t misspelt = eq_where(equals, next, '!') | eq_where(equals, next, '+') |
                                    eq_where(equals, next, '-') | eq_where(eq_where(equals, next, '='), load(p + 2), '!');
-    const std::uint64_t comment = eq_where(slash, next, '*') | eq_where(slash, next, '/');
-    return keyword_end | misspelt | comment | eq(v, '"') | eq(v, '\'') | eq(v, '#');
+    return keyword_end | misspelt;
+  }
+
+  STYLO_AVX512 static std::uint64_t code_stops(const char* p) {
+    const __m512i v = load(p), next = load(p + 1);
+    const std::uint64_t comment = eq_where(eq(v, '/'), next, '*') | eq_where(eq(v, '/'), next, '/');
+    return finding_stops(p) | comment | eq(v, '"') | eq(v, '\'') | eq(v, '#');
   }
 
   STYLO_AVX512 static std::uint64_t literal_stops(const char* p, char quote) {
@@ -413,12 +450,19 @@ struct avx512_search {
 
   STYLO_AVX512 static std::uint64_t comment_closes(const char* p) { return eq(load(p), '*') & eq(load(p + 1), '/'); }
 
-  STYLO_AVX512 static line_window line_window_at(const char* p) {
+  STYLO_AVX512 static code_window code_window_at(const char* p) {
     const __m512i v = load(p), next = load(p + 1), before = load(p - 1);
     const std::uint64_t slash = eq(v, '/'), lf = eq(v, '\n');
-    const std::uint64_t after_backslash = eq(before, '\\') | (eq(before, '\r') & eq(load(p - 2), '\\'));
-    return {eq(v, '#') | (slash & eq(next, '/')), lf, eq(v, '"') | eq(v, '\'') | (slash & eq(next, '*')),
-            lf & after_backslash};
+    code_window w;
+    w.line_starts = eq(v, '#') | eq_where(slash, next, '/');
+    w.line_feeds = lf;
+    w.continued = eq_where(lf, before, '\\') | eq_where(eq_where(lf, before, '\r'), load(p - 2), '\\');
+    w.comment_opens = eq_where(slash, next, '*');
+    w.comment_closes = eq_where(slash, before, '*');
+    w.double_quotes = eq(v, '"');
+    w.single_quotes = eq(v, '\'');
+    w.backslashes = eq(v, '\\');
+    return w;
   }
 
   STYLO_AVX512 static std::uint64_t count_line_feeds(const char* p, const char* end) {

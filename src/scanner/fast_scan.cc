@@ -60,25 +60,36 @@ bool continues(const char* from, const char* lf) {
   return ((last - run) & 1) != 0;
 }
 
-/// The bits of a window that lie in lines skipped to their end: from each
-/// start that is not itself in such a line up to and including the line feed
-/// that ends it, given that no line in the window is continued. `open` says
-/// whether the window begins inside such a line; on return it says whether
-/// the window ends inside one.
+/// The bits of a window that lie in skips of one kind: from each start
+/// that is not itself in such a skip up to and including the byte that ends
+/// it. `open` says whether the window begins inside such a skip; on return
+/// it says whether the window ends inside one.
 ///
-/// Between two line feeds the bits of `~line_feeds` form a run of ones.
-/// Adding the starts to it carries from the first start of each run to the
-/// run's line feed, turning every bit it passes; later starts in the same
-/// run are turned twice and put back by the final or. A line that began in
-/// an earlier window is a carry into bit 0; one still open at the end is
-/// the carry out of bit 63.
-inline std::uint64_t skipped_lines(std::uint64_t starts, std::uint64_t line_feeds, bool& open) {
-  const std::uint64_t runs = ~line_feeds;
+/// Between two ends the bits of `~ends` form a run of ones. Adding the
+/// starts to it carries from the first start of each run to the run's end,
+/// turning every bit it passes; later starts in the same run are turned
+/// twice and put back by the final or. A skip that began in an earlier
+/// window is a carry into bit 0; one still open at the end is the carry out
+/// of bit 63. A start must not also be an end.
+inline std::uint64_t skipped_to_end(std::uint64_t starts, std::uint64_t ends, bool& open) {
+  const std::uint64_t runs = ~ends;
   std::uint64_t sum = 0;
   const bool carried = __builtin_add_overflow(runs, starts, &sum);
   const bool carried_in = __builtin_add_overflow(sum, std::uint64_t{open}, &sum);
   open = carried || carried_in;
   return (sum ^ runs) | starts;
+}
+
+/// The bits from each quote in `quotes` up to, not including, the next:
+/// the literals they open, with their opening quotes.
+inline std::uint64_t between_pairs(std::uint64_t quotes) {
+  quotes ^= quotes << 1;
+  quotes ^= quotes << 2;
+  quotes ^= quotes << 4;
+  quotes ^= quotes << 8;
+  quotes ^= quotes << 16;
+  quotes ^= quotes << 32;
+  return quotes;
 }
 
 /// The position of the lowest set bit, or 64 when there is none.
@@ -107,13 +118,13 @@ inline bool is_finding(const char* start, const char* stop) {
 /// nothing may be read. The bytes from `from` on are whole lines, the last
 /// one without its line feed only at the end of the input.
 ///
-/// The bytes are taken in windows of 64: for each window the mask of the
-/// bytes that matter in the current state is made once, and the scan moves
-/// from one set bit to the next. The code mask, the dearest to make, is kept
-/// for the window, so that coming back to code after a short literal or
-/// preprocessor line costs no new search. Warnings are rare, so they are
-/// written by the caller: with no call in it, this loop keeps its constants
-/// in registers.
+/// The bytes are taken in windows of 64. Most windows are taken whole: the
+/// skips in them are found with bit arithmetic on the window's masks, and
+/// only the '(' and '=' outside them are looked at. A window where that
+/// could be wrong goes stop by stop: the mask of the bytes that matter in
+/// the current state is made once, and the scan moves from one set bit to
+/// the next. Warnings are rare, so they are written by the caller: with no
+/// call in it, this loop keeps its constants in registers.
 template <typename search>
 [[gnu::always_inline]] inline const char* scan_to_finding(const char* const start, const char* const from,
                                                           const char* const end, scan_state& kept) {
@@ -131,32 +142,67 @@ template <typename search>
     // stops of one state, such as the lines of a long macro.
     std::uint64_t code = 0, line_ends = 0, closes = 0, literal = 0;
     bool have_code = false, have_line_ends = false, have_closes = false;
-    // A window of code, preprocessor lines and line comments alone, none of
-    // them continued, is taken whole: the skipped lines come from bit
-    // arithmetic, and only the '(' and '=' stops outside them are looked at.
-    // Anything else (a literal, a block comment, a backslash before a line
-    // end) leaves the window to the stop-by-stop loop below.
-    if (available == 64 && (state.skip == skip_kind::none || state.skip == skip_kind::rest_of_line)) {
-      const line_window w = search::line_window_at(base);
-      bool open = state.skip == skip_kind::rest_of_line;
-      const std::uint64_t skipped = skipped_lines(w.starts, w.line_feeds, open);
-      if (((w.blockers & ~skipped) | (w.continued & skipped)) == 0) {
-        for (std::uint64_t stops = search::code_stops(base) & ~skipped; stops != 0; stops &= stops - 1) {
+    // A window whose skips all begin and end within it, or whose comment
+    // or line goes on from or into the next window, is taken whole: its
+    // skips come from bit arithmetic, and only the '(' and '=' stops
+    // outside them are looked at. Comments are found first, as if every
+    // "/*" opened one; then lines, from the starts outside comments; then
+    // literals, from the quotes outside both. Wherever that order may be
+    // wrong (a "/*" in a line or literal, a line start in a literal, a
+    // quote of one kind in a literal of the other), or a literal holds a
+    // backslash or a line end, or a line is continued, the window goes to
+    // the stop-by-stop loop below.
+    if (available == 64 && state.skip != skip_kind::literal) {
+      const code_window w = search::code_window_at(base);
+      bool comment_open = state.skip == skip_kind::block_comment;
+      bool line_open = state.skip == skip_kind::rest_of_line;
+      // Most windows hold no comment and no literal: their part is skipped.
+      const bool any_comment = comment_open || (w.comment_opens | w.comment_closes) != 0;
+      const std::uint64_t comments = any_comment ? skipped_to_end(w.comment_opens, w.comment_closes, comment_open) : 0;
+      const std::uint64_t line_starts = w.line_starts & ~comments;
+      const std::uint64_t lines = skipped_to_end(line_starts, w.line_feeds, line_open);
+      std::uint64_t doubtful = w.continued & lines;
+      std::uint64_t literals = 0, quotes = 0;
+      if ((w.double_quotes | w.single_quotes) != 0) {
+        const std::uint64_t double_quotes = w.double_quotes & ~(comments | lines);
+        const std::uint64_t single_quotes = w.single_quotes & ~(comments | lines);
+        const std::uint64_t doubles = between_pairs(double_quotes), singles = between_pairs(single_quotes);
+        literals = doubles | singles;
+        quotes = double_quotes | single_quotes;
+        doubtful |= (line_starts & literals) | (double_quotes & singles) | (single_quotes & doubles) |
+                    ((w.line_feeds | w.backslashes | (std::uint64_t{1} << 63)) & literals);
+      }
+      if (any_comment) {
+        // A '/' that both ends and opens a comment ("*/*"), and "/*/",
+        // which opens one and does not end it, are left to the loop below.
+        doubtful |= (w.comment_opens & (lines | literals)) |
+                    (w.comment_closes & (w.comment_opens | (w.comment_opens << 2)));
+        // So is a "*/" or "/*" across the window's edge: the loop below
+        // finds a comment's end by its '*', this code by its '/', and
+        // neither may take the '*' of "/*" for the start of "*/".
+        if ((comment_open && (base[63] == '*' || (w.comment_opens >> 63) != 0)) ||
+            (state.skip == skip_kind::block_comment && base[-1] == '*' && base[0] == '/')) {
+          doubtful = 1;
+        }
+      }
+      if (doubtful == 0) {
+        const std::uint64_t passed = comments | lines | literals | quotes;
+        for (std::uint64_t stops = search::finding_stops(base) & ~passed; stops != 0; stops &= stops - 1) {
           const char* const stop = base + __builtin_ctzll(stops);
           if (is_finding(start, stop)) {
             kept = {};
             return stop;
           }
         }
-        if (open) {
+        if (line_open) {
           // Backslashes before the line end are counted from the line's
           // start, or from its last start when several lines begin here.
           const std::uint64_t last_line =
-              w.line_feeds == 0 ? w.starts : w.starts & ~(~std::uint64_t{0} >> __builtin_clzll(w.line_feeds));
+              w.line_feeds == 0 ? line_starts : line_starts & ~(~std::uint64_t{0} >> __builtin_clzll(w.line_feeds));
           if (last_line != 0) state.skip_from = base + (63 - __builtin_clzll(last_line));
           state.skip = skip_kind::rest_of_line;
         } else {
-          state.skip = skip_kind::none;
+          state.skip = comment_open ? skip_kind::block_comment : skip_kind::none;
         }
         base += 64;
         continue;
