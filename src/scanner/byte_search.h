@@ -60,6 +60,10 @@ struct code_window {
 
 /// Byte by byte: the fallback, and the reference the tests compare with.
 struct portable_search {
+  /// Whether the scan takes windows whole with these searches. Byte by byte,
+  /// the masks for it cost more than the stops they save.
+  static constexpr bool whole_windows = false;
+
   /// True at a byte that can give a finding or start a skip in code.
   static bool is_code_stop(const char* at) {
     switch (at[0]) {
@@ -155,6 +159,7 @@ struct portable_search {
 #if defined(__SSE2__)
 /// 16 bytes at a time.
 struct sse2_search {
+  static constexpr bool whole_windows = true;
   static __m128i load(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
   static __m128i eq(__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); }
   static std::uint64_t bits(__m128i v) { return static_cast<std::uint16_t>(_mm_movemask_epi8(v)); }
@@ -271,6 +276,7 @@ struct sse2_search {
 /// rest of the program still runs on any x86-64; the scan calls them only
 /// once `avx2_available()` has said yes.
 struct avx2_search {
+  static constexpr bool whole_windows = true;
 #define STYLO_AVX2 __attribute__((target("avx2")))
   STYLO_AVX2 static __m256i load(const char* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
   STYLO_AVX2 static __m256i eq(__m256i v, char c) { return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(c)); }
@@ -400,6 +406,7 @@ alignas(64) inline std::array<std::array<char, 64>, 256> byte_splats = [] {
 /// 64 bytes at a time: one register per window, with the comparisons giving
 /// the window's mask directly; chosen at run time like the AVX2 ones.
 struct avx512_search {
+  static constexpr bool whole_windows = true;
 // The AVX-512 subsets every processor with AVX-512 BW has. clang must also
 // be told that these functions work on 512-bit vectors, or its instruction
 // selection can fail on them.

@@ -152,7 +152,7 @@ template <typename search>
     // quote of one kind in a literal of the other), or a literal holds a
     // backslash or a line end, or a line is continued, the window goes to
     // the stop-by-stop loop below.
-    if (available == 64 && state.skip != skip_kind::literal) {
+    if (search::whole_windows && available == 64 && state.skip != skip_kind::literal) {
       const code_window w = search::code_window_at(base);
       bool comment_open = state.skip == skip_kind::block_comment;
       bool line_open = state.skip == skip_kind::rest_of_line;
