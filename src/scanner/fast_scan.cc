@@ -15,6 +15,9 @@
 //   inside a block comment only "*/"; a line comment or preprocessor line
 //   only needs to know whether it ends in an unpaired backslash, which
 //   continues it on the next line.
+// - Where no skip can hide another's opening, the skips of a window follow
+//   from its masks alone (see scan_to_finding), so most windows need no
+//   stop at all.
 // - The reader counts the line feeds of each buffer as it reads it; within
 //   a buffer, they are counted only up to a warning, for its line number.
 // - The reader leaves a carriage return before each line feed in the
@@ -112,9 +115,9 @@ inline bool is_finding(const char* start, const char* stop) {
   return *stop == '=' || !keyword_before(start, stop).empty();
 }
 
-/// Scans [from, end) in the state `state` up to the first byte that gives a
-/// warning, and returns it, or returns nullptr at `end`; `state` is then the
-/// state at the end. `start` is the start of the buffer, before which
+/// Scans [from, end) in the state `kept` up to the first byte that gives a
+/// warning, and returns it, or returns nullptr at `end`; `kept` is then the
+/// state there. `start` is the start of the buffer, before which
 /// nothing may be read. The bytes from `from` on are whole lines, the last
 /// one without its line feed only at the end of the input.
 ///
