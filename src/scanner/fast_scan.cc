@@ -110,6 +110,61 @@ inline std::string_view keyword_before(const char* start, const char* paren) {
   return is_control_keyword(candidate) ? candidate : std::string_view{};
 }
 
+/// The skips of a window taken whole, and what goes on into the next one.
+struct whole_window {
+  std::uint64_t passed;       ///< the bytes in skips, and the quotes that close literals
+  std::uint64_t line_starts;  ///< the starts of lines skipped to their end
+  bool comment_open;          ///< a block comment goes on into the next window
+  bool line_open;             ///< a line skipped to its end goes on into the next window
+};
+
+/// Finds the skips of the window `w` made at `base`, entered in the state
+/// `skip` (not a literal), from its masks alone; false where that may be
+/// wrong, and the window must go stop by stop.
+///
+/// Comments are found first, as if every "/*" opened one; then lines, from
+/// the starts outside comments; then literals, from the quotes outside
+/// both. That order may be wrong where a "/*" is in a line or literal, a
+/// line start in a literal, or a quote of one kind in a literal of the
+/// other; literals are taken only when they hold no backslash or line end,
+/// and lines only when none is continued.
+[[gnu::always_inline]] inline bool skips_of_window(const code_window& w, const char* base, skip_kind skip,
+                                                   whole_window& out) {
+  bool comment_open = skip == skip_kind::block_comment;
+  bool line_open = skip == skip_kind::rest_of_line;
+  // Most windows hold no comment and no literal: their part is skipped.
+  const bool any_comment = comment_open || (w.comment_opens | w.comment_closes) != 0;
+  const std::uint64_t comments = any_comment ? skipped_to_end(w.comment_opens, w.comment_closes, comment_open) : 0;
+  const std::uint64_t line_starts = w.line_starts & ~comments;
+  const std::uint64_t lines = skipped_to_end(line_starts, w.line_feeds, line_open);
+  std::uint64_t doubtful = w.continued & lines;
+  std::uint64_t literals = 0, quotes = 0;
+  if ((w.double_quotes | w.single_quotes) != 0) {
+    const std::uint64_t double_quotes = w.double_quotes & ~(comments | lines);
+    const std::uint64_t single_quotes = w.single_quotes & ~(comments | lines);
+    const std::uint64_t doubles = between_pairs(double_quotes), singles = between_pairs(single_quotes);
+    literals = doubles | singles;
+    quotes = double_quotes | single_quotes;
+    doubtful |= (line_starts & literals) | (double_quotes & singles) | (single_quotes & doubles) |
+                ((w.line_feeds | w.backslashes | (std::uint64_t{1} << 63)) & literals);
+  }
+  if (any_comment) {
+    // A '/' that both ends and opens a comment ("*/*"), and "/*/", which
+    // opens one and does not end it, are left to the byte-by-byte loop.
+    doubtful |= (w.comment_opens & (lines | literals)) |
+                (w.comment_closes & (w.comment_opens | (w.comment_opens << 2)));
+    // So is a "*/" or "/*" across the window's edge: that loop finds a
+    // comment's end by its '*', this code by its '/', and neither may take
+    // the '*' of "/*" for the start of "*/".
+    if ((comment_open && (base[63] == '*' || (w.comment_opens >> 63) != 0)) ||
+        (skip == skip_kind::block_comment && base[-1] == '*' && base[0] == '/')) {
+      return false;
+    }
+  }
+  out = {comments | lines | literals | quotes, line_starts, comment_open, line_open};
+  return doubtful == 0;
+}
+
 /// True for a '(' or '=' the code search stopped at that gives a warning.
 inline bool is_finding(const char* start, const char* stop) {
   return *stop == '=' || !keyword_before(start, stop).empty();
@@ -145,67 +200,28 @@ template <typename search>
     // stops of one state, such as the lines of a long macro.
     std::uint64_t code = 0, line_ends = 0, closes = 0, literal = 0;
     bool have_code = false, have_line_ends = false, have_closes = false;
-    // A window whose skips all begin and end within it, or whose comment
-    // or line goes on from or into the next window, is taken whole: its
-    // skips come from bit arithmetic, and only the '(' and '=' stops
-    // outside them are looked at. Comments are found first, as if every
-    // "/*" opened one; then lines, from the starts outside comments; then
-    // literals, from the quotes outside both. Wherever that order may be
-    // wrong (a "/*" in a line or literal, a line start in a literal, a
-    // quote of one kind in a literal of the other), or a literal holds a
-    // backslash or a line end, or a line is continued, the window goes to
-    // the stop-by-stop loop below.
+    // A window is taken whole where its masks alone say where its skips
+    // are: only the '(' and '=' outside them are looked at.
     if (search::whole_windows && available == 64 && state.skip != skip_kind::literal) {
       const code_window w = search::code_window_at(base);
-      bool comment_open = state.skip == skip_kind::block_comment;
-      bool line_open = state.skip == skip_kind::rest_of_line;
-      // Most windows hold no comment and no literal: their part is skipped.
-      const bool any_comment = comment_open || (w.comment_opens | w.comment_closes) != 0;
-      const std::uint64_t comments = any_comment ? skipped_to_end(w.comment_opens, w.comment_closes, comment_open) : 0;
-      const std::uint64_t line_starts = w.line_starts & ~comments;
-      const std::uint64_t lines = skipped_to_end(line_starts, w.line_feeds, line_open);
-      std::uint64_t doubtful = w.continued & lines;
-      std::uint64_t literals = 0, quotes = 0;
-      if ((w.double_quotes | w.single_quotes) != 0) {
-        const std::uint64_t double_quotes = w.double_quotes & ~(comments | lines);
-        const std::uint64_t single_quotes = w.single_quotes & ~(comments | lines);
-        const std::uint64_t doubles = between_pairs(double_quotes), singles = between_pairs(single_quotes);
-        literals = doubles | singles;
-        quotes = double_quotes | single_quotes;
-        doubtful |= (line_starts & literals) | (double_quotes & singles) | (single_quotes & doubles) |
-                    ((w.line_feeds | w.backslashes | (std::uint64_t{1} << 63)) & literals);
-      }
-      if (any_comment) {
-        // A '/' that both ends and opens a comment ("*/*"), and "/*/",
-        // which opens one and does not end it, are left to the loop below.
-        doubtful |= (w.comment_opens & (lines | literals)) |
-                    (w.comment_closes & (w.comment_opens | (w.comment_opens << 2)));
-        // So is a "*/" or "/*" across the window's edge: the loop below
-        // finds a comment's end by its '*', this code by its '/', and
-        // neither may take the '*' of "/*" for the start of "*/".
-        if ((comment_open && (base[63] == '*' || (w.comment_opens >> 63) != 0)) ||
-            (state.skip == skip_kind::block_comment && base[-1] == '*' && base[0] == '/')) {
-          doubtful = 1;
-        }
-      }
-      if (doubtful == 0) {
-        const std::uint64_t passed = comments | lines | literals | quotes;
-        for (std::uint64_t stops = search::finding_stops(base) & ~passed; stops != 0; stops &= stops - 1) {
+      if (whole_window skips; skips_of_window(w, base, state.skip, skips)) {
+        for (std::uint64_t stops = search::finding_stops(base) & ~skips.passed; stops != 0; stops &= stops - 1) {
           const char* const stop = base + __builtin_ctzll(stops);
           if (is_finding(start, stop)) {
             kept = {};
             return stop;
           }
         }
-        if (line_open) {
+        if (skips.line_open) {
           // Backslashes before the line end are counted from the line's
           // start, or from its last start when several lines begin here.
           const std::uint64_t last_line =
-              w.line_feeds == 0 ? line_starts : line_starts & ~(~std::uint64_t{0} >> __builtin_clzll(w.line_feeds));
+              w.line_feeds == 0 ? skips.line_starts
+                                : skips.line_starts & ~(~std::uint64_t{0} >> __builtin_clzll(w.line_feeds));
           if (last_line != 0) state.skip_from = base + (63 - __builtin_clzll(last_line));
           state.skip = skip_kind::rest_of_line;
         } else {
-          state.skip = comment_open ? skip_kind::block_comment : skip_kind::none;
+          state.skip = skips.comment_open ? skip_kind::block_comment : skip_kind::none;
         }
         base += 64;
         continue;
