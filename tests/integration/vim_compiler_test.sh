@@ -47,7 +47,7 @@ message: Unable to open file '.../gone.c'"
 
 printf '%s\n' "$names" > "$work/names"
 cat > "$work/run.vim" <<VIM
-set runtimepath^=$src/contrib/vim
+let &runtimepath = '$src/contrib/vim,' . &runtimepath
 let \$PATH = '$work/bin:' . \$PATH
 let s:out = []
 for s:name in readfile('$work/names')
