@@ -32,6 +32,8 @@ need strip binutils
 need git git
 need make make
 need node nodejs
+need vim vim
+need emacs emacs-nox
 
 if [ ! -x build/stylo ]; then
   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
@@ -145,10 +147,10 @@ while IFS= read -r dep; do
   dpkg --compare-versions "${our_version:-0}" ge "$need_version" || fail "Depends has $ours, the program needs $dep"
 done < <(printf '%s\n' "$found" | tr ',' '\n')
 
-step "integration tests, with git, make and node present"
+step "integration tests, with git, make, node, vim and emacs present"
 cmake -S . -B build > /dev/null
 ctest --test-dir build --output-on-failure -R '^integration\.' | tee "$tmp/ctest.out"
 ! grep -q 'Skipped' "$tmp/ctest.out" || fail "an integration test was skipped"
-[ "$(grep -c ' Passed ' "$tmp/ctest.out")" -eq 3 ] || fail "not all three integration tests ran"
+[ "$(grep -c ' Passed ' "$tmp/ctest.out")" -eq 7 ] || fail "not all seven integration tests ran"
 
 echo "package checks passed"
