@@ -49,6 +49,9 @@ for dll in $dlls; do
   esac
 done
 
+# The manifest that lets names past 260 characters open is in the program.
+strings build-windows/stylo.exe | grep -q '<longPathAware[^>]*>true<' || fail "stylo.exe carries no long-path manifest"
+
 # One wine server for every run, started with none of our pipes open, so
 # that no run waits for it to let go of its output.
 export WINEDEBUG=-all LC_ALL=C.UTF-8
