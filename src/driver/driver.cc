@@ -1,13 +1,9 @@
 #include "driver/driver.h"
 
-#include <cerrno>
-#include <cstring>
 #include <string>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "driver/version.h"
+#include "platform/file_input.h"
 #include "scanner/console_output.h"
 #include "scanner/file_scan.h"
 
@@ -27,14 +23,14 @@ void write_usage(std::string_view program) {
 // is allocated once.
 line_reader list_input;
 
-// Opens a named list. A directory opens on Linux; its first read (EISDIR)
-// tells it apart, and it counts as a list that cannot be opened.
+// Opens a named list. A directory opens on Linux; its first read tells it
+// apart, and it counts as a list that cannot be opened.
 bool open_list(const std::string& name) {
-  const int fd = name.empty() ? -1 : ::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return false;
-  open_input(list_input, fd, true);
+  const platform::input_handle input = platform::open_for_reading(name);
+  if (input == platform::no_input) return false;
+  open_input(list_input, input, true);
   if (prime_input(list_input) == read_status::line) return true;
-  if (list_input.read_errno != EISDIR) fail_parsing(name);
+  if (!list_input.not_a_file) fail_parsing(name);
   close_input(list_input);
   return false;
 }
@@ -70,7 +66,7 @@ int run_stylo(int argc, const char* const* argv) {
   }
   const std::string list_name(argument.substr(list_option.size()));
   if (list_name == "-") {
-    open_input(list_input, STDIN_FILENO, false);
+    open_input(list_input, platform::standard_input(), false);
     read_file_list(list_input, list_name);
     return 0;
   }

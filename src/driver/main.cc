@@ -1,3 +1,13 @@
-#include "driver/driver.h"
+#include <string>
+#include <vector>
 
-int main(int argc, char** argv) { return stylo::run_stylo(argc, argv); }
+#include "driver/driver.h"
+#include "platform/arguments.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> arguments = stylo::platform::program_arguments(argc, argv);
+  std::vector<const char*> pointers;
+  for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+  pointers.push_back(nullptr);
+  return stylo::run_stylo(static_cast<int>(arguments.size()), pointers.data());
+}

@@ -21,7 +21,6 @@ void write_warning(std::string_view head, std::string_view word, std::string_vie
   line += head;
   line += word;
   line += tail;
-  line += '\n';
   write_output_line(line);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 /// The character classes of the scan. Only ASCII ranges count: bytes
-/// 0x80-0xFF (negative as `char` here) belong to no class, whatever the
-/// locale, so text in any 8-bit encoding scans the same way.
+/// 0x80-0xFF belong to no class, whatever the locale and whether `char` is
+/// signed (x86) or unsigned (ARM), so text in any 8-bit encoding scans the
+/// same way everywhere.
 
 namespace stylo {
 

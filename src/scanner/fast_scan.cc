@@ -32,6 +32,7 @@
 
 #include "rules/keyword_rule.h"
 #include "rules/warnings.h"
+#include "scanner/bit_ops.h"
 #include "scanner/byte_search.h"
 #include "scanner/char_classes.h"
 #include "scanner/console_output.h"
@@ -77,8 +78,8 @@ bool continues(const char* from, const char* lf) {
 inline std::uint64_t skipped_to_end(std::uint64_t starts, std::uint64_t ends, bool& open) {
   const std::uint64_t runs = ~ends;
   std::uint64_t sum = 0;
-  const bool carried = __builtin_add_overflow(runs, starts, &sum);
-  const bool carried_in = __builtin_add_overflow(sum, std::uint64_t{open}, &sum);
+  const bool carried = add_carries(runs, starts, sum);
+  const bool carried_in = add_carries(sum, std::uint64_t{open}, sum);
   open = carried || carried_in;
   return (sum ^ runs) | starts;
 }
@@ -96,7 +97,7 @@ inline std::uint64_t between_pairs(std::uint64_t quotes) {
 }
 
 /// The position of the lowest set bit, or 64 when there is none.
-unsigned first_bit(std::uint64_t mask) { return mask == 0 ? 64 : static_cast<unsigned>(__builtin_ctzll(mask)); }
+unsigned first_bit(std::uint64_t mask) { return mask == 0 ? 64 : lowest_bit(mask); }
 
 /// The keyword, if any, that ends right before the '(' at `paren`, or an
 /// empty view; `start` is the start of the buffer, before which nothing may
@@ -128,7 +129,7 @@ struct whole_window {
 /// line start in a literal, or a quote of one kind in a literal of the
 /// other; literals are taken only when they hold no backslash or line end,
 /// and lines only when none is continued.
-[[gnu::always_inline]] inline bool skips_of_window(const code_window& w, const char* base, skip_kind skip,
+STYLO_ALWAYS_INLINE bool skips_of_window(const code_window& w, const char* base, skip_kind skip,
                                                    whole_window& out) {
   bool comment_open = skip == skip_kind::block_comment;
   bool line_open = skip == skip_kind::rest_of_line;
@@ -184,7 +185,7 @@ inline bool is_finding(const char* start, const char* stop) {
 /// the next. Warnings are rare, so they are written by the caller: with no
 /// call in it, this loop keeps its constants in registers.
 template <typename search>
-[[gnu::always_inline]] inline const char* scan_to_finding(const char* const start, const char* const from,
+STYLO_ALWAYS_INLINE const char* scan_to_finding(const char* const start, const char* const from,
                                                           const char* const end, scan_state& kept) {
   scan_state state = kept;
   // The bits of a mask made at `at` that stand for bytes before `end`.
@@ -206,7 +207,7 @@ template <typename search>
       const code_window w = search::code_window_at(base);
       if (whole_window skips; skips_of_window(w, base, state.skip, skips)) {
         for (std::uint64_t stops = search::finding_stops(base) & ~skips.passed; stops != 0; stops &= stops - 1) {
-          const char* const stop = base + __builtin_ctzll(stops);
+          const char* const stop = base + lowest_bit(stops);
           if (is_finding(start, stop)) {
             kept = {};
             return stop;
@@ -217,8 +218,8 @@ template <typename search>
           // start, or from its last start when several lines begin here.
           const std::uint64_t last_line =
               w.line_feeds == 0 ? skips.line_starts
-                                : skips.line_starts & ~(~std::uint64_t{0} >> __builtin_clzll(w.line_feeds));
-          if (last_line != 0) state.skip_from = base + (63 - __builtin_clzll(last_line));
+                                : skips.line_starts & ~(~std::uint64_t{0} >> leading_zeros(w.line_feeds));
+          if (last_line != 0) state.skip_from = base + highest_bit(last_line);
           state.skip = skip_kind::rest_of_line;
         } else {
           state.skip = skips.comment_open ? skip_kind::block_comment : skip_kind::none;
@@ -266,7 +267,7 @@ template <typename search>
         at = available;
         break;
       }
-      const unsigned k = static_cast<unsigned>(__builtin_ctzll(hits));
+      const unsigned k = lowest_bit(hits);
       const char* const stop = base + k;
       at = k + 1;
       switch (state.skip) {
@@ -355,7 +356,7 @@ template <typename search>
 /// at the end of the input. The cursor's line number is that of the first
 /// line on entry, and is brought up to date only where a warning needs it.
 template <typename search>
-[[gnu::always_inline]] inline void scan_lines(const char* const start, const char* const end, scan_state& state) {
+STYLO_ALWAYS_INLINE void scan_lines(const char* const start, const char* const end, scan_state& state) {
   // Buffers hold whole lines, so a skip that goes on from the previous
   // buffer starts at `start`.
   state.skip_from = start;

@@ -2,16 +2,10 @@
 
 #include "scanner/byte_search.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include <poll.h>
-#include <unistd.h>
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include "platform/buffer_memory.h"
 
 namespace stylo {
 namespace {
@@ -20,31 +14,15 @@ namespace {
 constexpr std::size_t initial_capacity = 2 * read_chunk;
 
 // Grows the buffer to at least `wanted` usable bytes, keeping its content.
-// On Linux the buffer is a private mapping that mremap moves without copying
-// and whose untouched pages cost no memory, so a 256 MiB line costs about
-// 256 MiB whatever the capacity reached by doubling. Returns false, the
-// buffer unchanged, when the memory cannot be had.
+// Returns false, the buffer unchanged, when the memory cannot be had.
 bool grow_buffer(line_reader& reader, std::size_t wanted) {
   std::size_t capacity = reader.capacity == 0 ? initial_capacity : reader.capacity;
   while (capacity < wanted) capacity *= 2;
   char* const old_block = reader.buffer == nullptr ? nullptr : reader.buffer - buffer_padding;
   const std::size_t old_bytes = reader.capacity + 2 * buffer_padding;
-  const std::size_t new_bytes = capacity + 2 * buffer_padding;
-#if defined(__linux__)
-  void* p = old_block == nullptr
-                ? mmap(nullptr, new_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
-                : mremap(old_block, old_bytes, new_bytes, MREMAP_MAYMOVE);
-  if (p == MAP_FAILED) return false;
-  // Only a long line grows the buffer; huge pages spare such a line one
-  // page-table walk per 4 KiB, which dominates its time on virtual machines.
-  if (new_bytes >= (8u << 20)) (void)madvise(p, new_bytes, MADV_HUGEPAGE);
-#else
-  (void)old_bytes;
-  void* p = std::realloc(old_block, new_bytes);
-  if (p == nullptr) return false;
-  if (old_block == nullptr) std::memset(p, 0, new_bytes);
-#endif
-  reader.buffer = static_cast<char*>(p) + buffer_padding;
+  char* const block = platform::resize_buffer_block(old_block, old_bytes, capacity + 2 * buffer_padding);
+  if (block == nullptr) return false;
+  reader.buffer = block + buffer_padding;
   reader.capacity = capacity;
   return true;
 }
@@ -69,53 +47,48 @@ bool fill(line_reader& reader) {
   if (reader.capacity - reader.end < read_chunk && !grow_buffer(reader, reader.end + read_chunk)) {
     // A line longer than the memory there is to hold it cannot be read:
     // that is a failed read, not the end of the input.
-    reader.read_errno = ENOMEM;
     return false;
   }
-  for (;;) {
-    const ssize_t n = ::read(reader.fd, reader.buffer + reader.end, read_chunk);
-    if (n > 0) {
+  const platform::block_read got = platform::read_block(reader.input, reader.buffer + reader.end, read_chunk);
+  switch (got.outcome) {
+    case platform::read_outcome::data: {
       // Ctrl-Z ends text input: what follows it is never looked at. The
       // same pass counts the line feeds, which the fast scan needs.
-      const text_extent text = measure_text(reader.buffer + reader.end, static_cast<std::size_t>(n));
+      const text_extent text = measure_text(reader.buffer + reader.end, got.length);
       reader.end += text.length;
       reader.line_feeds += text.line_feeds;
-      if (text.length < static_cast<std::size_t>(n)) end_input(reader);
+      if (text.length < got.length) end_input(reader);
       return true;
     }
-    if (n == 0) {
+    case platform::read_outcome::end:
       end_input(reader);
       return true;
-    }
-    if (errno == EINTR) continue;
-    if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      // A non-blocking standard input: wait for it rather than give up.
-      pollfd wait_for{reader.fd, POLLIN, 0};
-      ::poll(&wait_for, 1, -1);
-      continue;
-    }
-    reader.read_errno = errno;
-    return false;
+    case platform::read_outcome::not_a_file:
+      reader.not_a_file = true;
+      return false;
+    case platform::read_outcome::error:
+      break;
   }
+  return false;
 }
 
 }  // namespace
 
-void open_input(line_reader& reader, int fd, bool owns) {
+void open_input(line_reader& reader, platform::input_handle input, bool owns) {
   if (reader.buffer == nullptr && !grow_buffer(reader, initial_capacity)) throw std::bad_alloc();
-  reader.fd = fd;
-  reader.owns_fd = owns;
+  reader.input = input;
+  reader.owns_input = owns;
   reader.begin = reader.end = 0;
   reader.input_ended = false;
   reader.met_end = false;
-  reader.read_errno = 0;
+  reader.not_a_file = false;
   reader.line_feeds = 0;
 }
 
 void close_input(line_reader& reader) {
-  if (reader.owns_fd && reader.fd >= 0) ::close(reader.fd);
-  reader.fd = -1;
-  reader.owns_fd = false;
+  if (reader.owns_input && reader.input != platform::no_input) platform::close_input(reader.input);
+  reader.input = platform::no_input;
+  reader.owns_input = false;
 }
 
 read_status prime_input(line_reader& reader) {
@@ -125,7 +98,7 @@ read_status prime_input(line_reader& reader) {
 
 namespace {
 
-// Reads until `find` (memchr or memrchr) sees a line feed in the buffered
+// Reads until `find` (the first or the last line feed) sees a line feed in the buffered
 // data, and hands out everything up to and with that line feed; or, once the
 // input has ended, what is left of it, with `unterminated` set.
 template <typename finder>
@@ -172,7 +145,17 @@ read_status read_line(line_reader& reader, std::string_view& line) {
 read_status read_lines(line_reader& reader, std::string_view& lines, std::uint64_t& line_feeds) {
   bool unterminated = false;
   const read_status status = take_through_line_feed(
-      reader, [](const char* p, std::size_t n) { return memrchr(p, '\n', n); }, lines, unterminated);
+      reader,
+      [&reader](const char* p, std::size_t n) -> const void* {
+        // The reader knows how many line feeds it holds: a buffer of one
+        // long line is not searched at all.
+        if (reader.line_feeds == 0) return nullptr;
+        for (std::size_t i = n; i > 0; --i) {
+          if (p[i - 1] == '\n') return p + i - 1;
+        }
+        return nullptr;
+      },
+      lines, unterminated);
   if (status == read_status::line) {
     // Whatever follows the last line feed holds none.
     line_feeds = unterminated ? 0 : reader.line_feeds;

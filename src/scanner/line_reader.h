@@ -1,17 +1,19 @@
 #pragma once
-/// Block-wise reading of text lines from a file descriptor.
+/// Block-wise reading of text lines from a file or standard input.
 ///
 /// Source files and file lists are read through this layer rather than
 /// through file streams, for two reasons: it is several times faster (one
-/// read(2) per block, lines handed out as views into the block), and it tells
+/// read per block, lines handed out as views into the block), and it tells
 /// a read error apart from the end of the input, which libstdc++ streams do
-/// not. It also does the text-mode translation that Linux does not: a
-/// carriage return directly before a line feed is dropped, and a byte 0x1A
-/// ends the input.
+/// not. It also does the text-mode translation itself, the same on every
+/// system: a carriage return directly before a line feed is dropped, and a
+/// byte 0x1A ends the input.
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+
+#include "platform/file_input.h"
 
 namespace stylo {
 
@@ -19,15 +21,15 @@ namespace stylo {
 /// and kept for the whole run, so that reading file after file allocates
 /// nothing; it grows only when a single line does not fit in it.
 struct line_reader {
-  int fd = -1;
-  bool owns_fd = false;      ///< close `fd` when the input is done with
+  platform::input_handle input = platform::no_input;
+  bool owns_input = false;   ///< close `input` when it is done with
   char* buffer = nullptr;
   std::size_t capacity = 0;  ///< usable bytes; `buffer_padding` more on each side
   std::size_t begin = 0;     ///< first byte not yet handed out as a line
   std::size_t end = 0;       ///< one past the last byte read
-  bool input_ended = false;  ///< read(2) gave 0, or a 0x1A was read
+  bool input_ended = false;  ///< a read found the end, or a 0x1A was read
   bool met_end = false;      ///< the last line handed out ran into the end
-  int read_errno = 0;        ///< errno of the failed read, for messages
+  bool not_a_file = false;   ///< the input is a directory, found by reading it
   std::uint64_t line_feeds = 0;  ///< line feeds in [begin, end)
 };
 
@@ -35,21 +37,21 @@ struct line_reader {
 /// search may load whole blocks around any byte of a line.
 inline constexpr std::size_t buffer_padding = 128;
 
-/// The largest single read(2). Reads are capped so that the memory used by a
+/// The largest single read. Reads are capped so that the memory used by a
 /// long line stays close to the length of the line itself.
 inline constexpr std::size_t read_chunk = 256 * 1024;
 
 enum class read_status { line, end, error };
 
-/// Starts reading `fd` from its current position; `owns` says whether
+/// Starts reading `input` from its current position; `owns` says whether
 /// `close_input` closes it. Performs no read.
-void open_input(line_reader& reader, int fd, bool owns);
+void open_input(line_reader& reader, platform::input_handle input, bool owns);
 
-/// Closes the descriptor if the reader owns it, and forgets it.
+/// Closes the input if the reader owns it, and forgets it.
 void close_input(line_reader& reader);
 
 /// Reads more data without handing out a line: tells an unreadable input
-/// (a directory gives EISDIR here) before anything is scanned.
+/// (on Linux, a directory sets `not_a_file` here) before anything is scanned.
 read_status prime_input(line_reader& reader);
 
 /// Hands out the next line, without its line feed (and without a carriage

@@ -1,9 +1,6 @@
 #include "scanner/source_cursor.h"
 
-#include <cerrno>
-
-#include <fcntl.h>
-
+#include "platform/file_input.h"
 #include "scanner/console_output.h"
 
 namespace stylo {
@@ -35,16 +32,13 @@ bool open_source(std::string_view name) {
   cursor_state& c = source_cursor;
   close_source();
   c.file_name.assign(name);
-  // A name holding a NUL byte names no file: opening the part before the NUL
-  // would check a file other than the one named.
-  const bool openable_name = !name.empty() && name.find('\0') == std::string_view::npos;
-  const int fd = openable_name ? ::open(c.file_name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC) : -1;
-  if (fd >= 0) {
-    open_input(c.input, fd, true);
+  const platform::input_handle input = platform::open_for_reading(c.file_name);
+  if (input != platform::no_input) {
+    open_input(c.input, input, true);
     // The first read happens here so that a directory, which Linux lets us
-    // open, counts as a file that cannot be opened (read gives EISDIR).
+    // open, counts as a file that cannot be opened.
     if (prime_input(c.input) == read_status::line) return true;
-    if (c.input.read_errno != EISDIR) fail_parsing(c.file_name);
+    if (!c.input.not_a_file) fail_parsing(c.file_name);
     close_source();
   }
   write_error_line({"Unable to open file '", c.file_name, "'"});
