@@ -29,16 +29,19 @@ fail() {
 step() { echo "== $*"; }
 
 for tool in cmake cpack g++ aarch64-linux-gnu-g++ x86_64-w64-mingw32-g++-posix dpkg-shlibdeps \
-  groff zip gzip readelf git; do
+  groff zip gzip readelf; do
   command -v "$tool" > /dev/null || fail "$tool is missing (see the list of tools at the top of $0)"
 done
 groff -Thtml < /dev/null > /dev/null 2>&1 || fail "groff cannot write HTML: install the Debian package groff"
 
 version=$(sed -nE 's/^project\(stylo VERSION ([0-9.]+)[ )].*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || fail "no project(stylo VERSION ...) in CMakeLists.txt"
-SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2> /dev/null) ||
+    fail "not in a git checkout: set SOURCE_DATE_EPOCH to the release's time (seconds since 1970)"
+fi
 export SOURCE_DATE_EPOCH
-if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+if git rev-parse --git-dir > /dev/null 2>&1 && [ -n "$(git status --porcelain --untracked-files=no)" ]; then
   echo "release: warning: the tree has uncommitted changes; the artifacts are not those of $(git rev-parse --short HEAD)" >&2
 fi
 echo "stylo $version, SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH ($(date -u -d "@$SOURCE_DATE_EPOCH"))"
