@@ -43,6 +43,8 @@ need lintian lintian
 need git git
 need make make
 need node nodejs
+need vim vim
+need emacs emacs-nox
 
 if [ ! -x build/stylo ]; then
   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
@@ -177,10 +179,10 @@ gzip -dc "$tmp/deb/usr/share/doc/stylo/changelog.Debian.gz" | head -n 1 | grep -
 lintian "$deb" > "$tmp/lintian.out" 2> /dev/null || fail "lintian: $(cat "$tmp/lintian.out")"
 [ ! -s "$tmp/lintian.out" ] || fail "lintian: $(cat "$tmp/lintian.out")"
 
-step "integration tests, with git, make and node present"
+step "integration tests, with git, make, node, vim and emacs present"
 cmake -S . -B build > /dev/null
 ctest --test-dir build --output-on-failure -R '^integration\.' | tee "$tmp/ctest.out"
 ! grep -q 'Skipped' "$tmp/ctest.out" || fail "an integration test was skipped"
-[ "$(grep -c ' Passed ' "$tmp/ctest.out")" -eq 3 ] || fail "not all three integration tests ran"
+[ "$(grep -c ' Passed ' "$tmp/ctest.out")" -eq 7 ] || fail "not all seven integration tests ran"
 
 echo "package checks passed"

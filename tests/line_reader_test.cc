@@ -4,15 +4,11 @@
 #include "scanner/line_reader.h"
 
 #include <string>
-#include <thread>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "platform/file_input.h"
 #include "test_support.h"
 
 namespace {
@@ -20,26 +16,13 @@ namespace {
 using stylo::line_reader;
 using stylo::read_status;
 
-struct lines_result {
-  std::vector<std::string> lines;
-  read_status last;
-};
+using stylo_test::lines_result;
+using stylo_test::read_all;
 
-lines_result read_all(int fd) {
-  static line_reader reader;  // reused, as in the program: buffers survive across inputs
-  stylo::open_input(reader, fd, true);
-  lines_result result{{}, read_status::line};
-  std::string_view line;
-  while ((result.last = stylo::read_line(reader, line)) == read_status::line) result.lines.emplace_back(line);
-  stylo::close_input(reader);
-  return result;
-}
-
-int memory_fd(std::string_view bytes) {
-  const int fd = memfd_create("stylo-test", 0);
-  EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  lseek(fd, 0, SEEK_SET);
-  return fd;
+stylo::platform::input_handle file_holding(std::string_view bytes) {
+  const std::string path = stylo_test::temp_path("reader_input");
+  stylo_test::write_file(path, bytes);
+  return stylo::platform::open_for_reading(path);
 }
 
 struct split_case {
@@ -69,7 +52,7 @@ TEST(LineReader, SplitsAndTranslatesText) {
       {"high bytes pass unchanged", "\xE9t\xE9\n", {"\xE9t\xE9"}},
   };
   for (const split_case& c : cases) {
-    const lines_result r = read_all(memory_fd(c.bytes));
+    const lines_result r = read_all(file_holding(c.bytes));
     EXPECT_EQ(r.last, read_status::end) << c.name;
     EXPECT_EQ(r.lines, c.lines) << c.name;
   }
@@ -87,50 +70,18 @@ TEST(LineReader, LinesAcrossChunkBoundaries) {
     expected.push_back("line " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 37), 'z'));
     bytes += expected.back() + (i % 3 == 0 ? "\r\n" : "\n");
   }
-  const lines_result r = read_all(memory_fd(bytes));
+  const lines_result r = read_all(file_holding(bytes));
   EXPECT_EQ(r.last, read_status::end);
   ASSERT_EQ(r.lines.size(), expected.size());
   EXPECT_TRUE(r.lines == expected);
 }
 
-TEST(LineReader, PipeDeliveringSlowly) {
-  // A non-blocking pipe (as a standard input may be) has nothing to read
-  // between pieces: the reader waits for more rather than take it as the end.
-  for (const bool nonblocking : {false, true}) {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    if (nonblocking) {
-      ASSERT_EQ(fcntl(fds[0], F_SETFL, O_NONBLOCK), 0);
-    }
-    std::thread writer([w = fds[1]] {
-      const std::string pieces[] = {"first li", "ne\r", "\nsecond\n", "\r", "\nthird"};
-      for (const std::string& piece : pieces) {
-        usleep(2000);
-        EXPECT_EQ(write(w, piece.data(), piece.size()), static_cast<ssize_t>(piece.size()));
-      }
-      close(w);
-    });
-    const lines_result r = read_all(fds[0]);
-    writer.join();
-    EXPECT_EQ(r.last, read_status::end) << nonblocking;
-    EXPECT_EQ(r.lines, (std::vector<std::string>{"first line", "second", "", "third"})) << nonblocking;
-  }
-}
-
 TEST(LineReader, ReadErrorIsNotEndOfInput) {
-  // A descriptor opened for writing only fails every read (EBADF).
   const std::string path = stylo_test::temp_path("write_only");
   stylo_test::write_file(path, "text\n");
-  const lines_result r = read_all(open(path.c_str(), O_WRONLY));
+  const lines_result r = read_all(stylo_test::write_only_input(path));
   EXPECT_EQ(r.last, read_status::error);
   EXPECT_TRUE(r.lines.empty());
-}
-
-TEST(LineReader, DirectoryFailsItsFirstRead) {
-  static line_reader reader;
-  stylo::open_input(reader, open(::testing::TempDir().c_str(), O_RDONLY), true);
-  EXPECT_EQ(stylo::prime_input(reader), read_status::error);
-  stylo::close_input(reader);
 }
 
 }  // namespace

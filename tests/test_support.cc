@@ -1,7 +1,9 @@
 #include "test_support.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <regex>
 
 #include <gtest/gtest.h>
@@ -16,9 +18,13 @@ namespace {
 
 const std::string& temp_dir() {
   static const std::string dir = [] {
-    std::string pattern = ::testing::TempDir() + "stylo_unit_XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string candidate = ::testing::TempDir() + "stylo_unit_" + std::to_string(random());
+      std::error_code error;
+      if (std::filesystem::create_directory(candidate, error)) return candidate;
+    }
+    std::abort();
   }();
   return dir;
 }
@@ -48,6 +54,9 @@ std::vector<std::string> parse_findings(const std::string& path, const std::stri
   return out;
 }
 
+// GoogleTest reads captured output back in text mode, so on Windows the
+// CR LF line ends come back as line feeds here; the end-to-end tests see
+// the program's real bytes.
 std::string run_check(std::string_view bytes, scan_kind scan) {
   const std::string path = temp_path("scan.c");
   write_file(path, bytes);
@@ -75,6 +84,16 @@ void write_file(const std::string& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   ASSERT_TRUE(out.good()) << path;
+}
+
+lines_result read_all(stylo::platform::input_handle input) {
+  static stylo::line_reader reader;  // reused, as in the program: buffers survive across inputs
+  stylo::open_input(reader, input, true);
+  lines_result result{{}, stylo::read_status::line};
+  std::string_view line;
+  while ((result.last = stylo::read_line(reader, line)) == stylo::read_status::line) result.lines.emplace_back(line);
+  stylo::close_input(reader);
+  return result;
 }
 
 std::string check_text(std::string_view bytes) {

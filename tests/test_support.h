@@ -5,6 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_input.h"
+#include "scanner/line_reader.h"
+
 namespace stylo_test {
 
 /// A path inside a directory private to this test process.
@@ -12,6 +15,17 @@ std::string temp_path(std::string_view leaf);
 
 /// Writes `bytes` to `path`, replacing it.
 void write_file(const std::string& path, std::string_view bytes);
+
+/// An open input on `path` whose every read fails: opened for writing only.
+stylo::platform::input_handle write_only_input(const std::string& path);
+
+struct lines_result {
+  std::vector<std::string> lines;
+  stylo::read_status last;  ///< the status that ended the reading
+};
+
+/// Reads `input` to its end with read_line, then closes it.
+lines_result read_all(stylo::platform::input_handle input);
 
 /// Runs check_file on a file holding `bytes`; returns what it wrote to
 /// standard output.

@@ -6,6 +6,8 @@ set(CMAKE_SYSTEM_PROCESSOR aarch64)
 
 set(stylo_arm_prefix aarch64-linux-gnu)
 find_program(CMAKE_CXX_COMPILER NAMES ${stylo_arm_prefix}-g++ REQUIRED)
+# GoogleTest's project enables C as well.
+find_program(CMAKE_C_COMPILER NAMES ${stylo_arm_prefix}-gcc REQUIRED)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${stylo_arm_prefix})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -7,6 +7,8 @@ set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(stylo_mingw_prefix x86_64-w64-mingw32)
 # The POSIX-threads flavour of the runtime: GoogleTest needs std::mutex.
 find_program(CMAKE_CXX_COMPILER NAMES ${stylo_mingw_prefix}-g++-posix ${stylo_mingw_prefix}-g++ REQUIRED)
+# GoogleTest's project enables C as well.
+find_program(CMAKE_C_COMPILER NAMES ${stylo_mingw_prefix}-gcc-posix ${stylo_mingw_prefix}-gcc REQUIRED)
 find_program(CMAKE_RC_COMPILER NAMES ${stylo_mingw_prefix}-windres REQUIRED)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${stylo_mingw_prefix})

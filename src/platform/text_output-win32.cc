@@ -37,12 +37,29 @@ int write_console(HANDLE console, std::string_view bytes) {
 
 const std::string_view line_end = "\r\n";
 
+namespace {
+
+// Whether a standard handle is a console, asked again only when the handle
+// changes: asking costs a round trip to the system, which per warning line
+// would cost more than the scan.
+bool is_console(HANDLE handle, HANDLE& last_handle, bool& last_answer) {
+  if (handle != last_handle) {
+    DWORD mode = 0;
+    last_answer = ::GetConsoleMode(handle, &mode) != 0;
+    last_handle = handle;
+  }
+  return last_answer;
+}
+
+}  // namespace
+
 int write_all(output_stream stream, std::string_view bytes) {
-  const HANDLE out =
-      ::GetStdHandle(stream == output_stream::standard_output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  static HANDLE last_handle[2] = {nullptr, nullptr};
+  static bool last_answer[2] = {false, false};
+  const int which = stream == output_stream::standard_output ? 0 : 1;
+  const HANDLE out = ::GetStdHandle(which == 0 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   if (out == nullptr || out == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
-  DWORD mode = 0;
-  return ::GetConsoleMode(out, &mode) ? write_console(out, bytes) : write_file(out, bytes);
+  return is_console(out, last_handle[which], last_answer[which]) ? write_console(out, bytes) : write_file(out, bytes);
 }
 
 std::string describe_error(int code) {

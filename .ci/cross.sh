@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The other platforms, built with cross compilers and tested on this Linux
+# x86-64 machine:
+# - the generic POSIX layer (macOS, the BSDs), selected on Linux with
+#   STYLO_PORTABLE_POSIX: the whole suite, fault injection included;
+# - Windows x86-64 (mingw-w64): the unit tests under wine, the end-to-end
+#   tests of the native build run against stylo.exe under wine (every line
+#   must end in CR LF), the DLLs it imports, and its time on one large file
+#   against the Linux build's;
+# - ARM64 Linux: the unit tests under qemu, and the end-to-end tests against
+#   the ARM program under qemu.
+# Expects build/ from .ci/run (it builds it when missing).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. .ci/lib.sh
+ensure_packages cmake g++ strace binutils bc python3 googletest \
+  g++-mingw-w64-x86-64 wine64 g++-aarch64-linux-gnu qemu-user
+
+step() { echo "== $*"; }
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+gtest_sources=-DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest
+
+if [ ! -x build/tests/stylo_cli_tests ]; then
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+  cmake --build build -j2
+fi
+
+step "generic POSIX layer: the whole suite"
+cmake -S . -B build-portable -DCMAKE_BUILD_TYPE=Release -DSTYLO_PORTABLE_POSIX=ON > /dev/null
+cmake --build build-portable -j2
+linux_only=$(nm -D --undefined-only build-portable/stylo | grep -wE 'mremap|madvise|memrchr|pipe2|memfd_create' || true)
+[ -z "$linux_only" ] || fail "the generic POSIX build calls Linux-only functions: $linux_only"
+ctest --test-dir build-portable --output-on-failure -j2
+
+step "Windows x86-64: build"
+cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake "$gtest_sources" > /dev/null
+cmake --build build-windows -j2
+# Only DLLs that every Windows has: the C++ and GCC runtimes are linked in.
+dlls=$(x86_64-w64-mingw32-objdump -p build-windows/stylo.exe | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort)
+echo "stylo.exe imports: $(echo $dlls)"
+for dll in $dlls; do
+  case "$dll" in
+    kernel32.dll | msvcrt.dll | shell32.dll | user32.dll | advapi32.dll | ntdll.dll | api-ms-win-*.dll) ;;
+    *) fail "stylo.exe needs $dll, which Windows does not ship" ;;
+  esac
+done
+
+# One wine server for every run, started with none of our pipes open, so
+# that no run waits for it to let go of its output.
+export WINEDEBUG=-all LC_ALL=C.UTF-8
+wine=/usr/lib/wine/wine64
+wineserver -p </dev/null >/dev/null 2>&1 || true
+"$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
+trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
+
+step "Windows x86-64: unit tests under wine"
+ctest --test-dir build-windows --output-on-failure -j2
+
+step "Windows x86-64: end-to-end tests against stylo.exe under wine"
+STYLO_TEST_BINARY="$PWD/build-windows/stylo.exe" STYLO_TEST_WRAPPER="$wine" STYLO_TEST_SYSTEM=windows \
+  build/tests/stylo_cli_tests
+
+step "Windows x86-64: one large file, against the Linux build"
+STYLO_MAX_RATIO=1.5 bash bench/windows.sh
+
+step "ARM64 Linux: build"
+cmake -S . -B build-arm64 -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/aarch64-linux-gnu.cmake "$gtest_sources" > /dev/null
+cmake --build build-arm64 -j2
+readelf -h build-arm64/stylo | grep -q 'AArch64' || fail "build-arm64/stylo is not an ARM64 program"
+
+step "ARM64 Linux: unit tests under qemu"
+ctest --test-dir build-arm64 --output-on-failure -j2
+
+step "ARM64 Linux: end-to-end tests against the ARM64 program under qemu"
+STYLO_TEST_BINARY="$PWD/build-arm64/stylo" STYLO_TEST_WRAPPER="qemu-aarch64 -L /usr/aarch64-linux-gnu" \
+  build/tests/stylo_cli_tests
+
+echo "cross checks passed"
