@@ -52,7 +52,8 @@ rm -rf "$work" "$dist"
 mkdir -p "$work" "$dist"
 
 # No path of this machine in the programs: the source tree is '.'. CMake adds
-# CXXFLAGS and LDFLAGS to the toolchain files' own flags.
+# CXXFLAGS to the toolchain files' own flags (which -DCMAKE_CXX_FLAGS would
+# replace).
 export CXXFLAGS="-ffile-prefix-map=$root=."
 unset LDFLAGS
 
@@ -113,9 +114,9 @@ tar -C "$work/linux-stage" --sort=name --owner=0 --group=0 --numeric-owner --for
   --mtime="@$SOURCE_DATE_EPOCH" -cf - "$linux" | gzip -9n > "$dist/$linux.tar.gz"
 
 step "Windows program, x86-64 (cross-built)"
-# The linker would otherwise write the build's time into the program's header.
-LDFLAGS=-Wl,--no-insert-timestamp configure windows \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/x86_64-w64-mingw32.cmake"
+# The time in the program's header is SOURCE_DATE_EPOCH: the linker takes it
+# from the environment.
+configure windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/x86_64-w64-mingw32.cmake"
 cmake --build "$work/windows" -j2 --target stylo >> "$work/windows.log" 2>&1 || fail "building windows failed: see $work/windows.log"
 cmake --install "$work/windows" --prefix "$work/windows-install" --strip >> "$work/windows.log"
 # The manual page as HTML, which a Windows user can open.
