@@ -8,7 +8,9 @@
 #   RUNS=9 STYLO_MAX_RATIO=1.5 bash bench/windows.sh
 #
 # The file is a generated C-like corpus (bench/make_corpus.py), 48 MB
-# repeated to about 360 MB, so that wine's start (about 0.1 s) weighs little.
+# repeated to about 720 MB, so that wine's start (about 0.1 s) weighs little.
+# The two programs take turns, so that a change in the machine's load
+# weighs on both.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -28,12 +30,12 @@ if [ ! -f "$root/build-windows/stylo.exe" ]; then
   cmake --build "$root/build-windows" -j2 --target stylo >/dev/null
 fi
 
-file="$work/large.c"
+file="$work/large-720.c"
 if [ ! -f "$file" ]; then
   rm -rf "$work/corpus-small"
   python3 "$here/make_corpus.py" "$work/corpus-small" 2000 >/dev/null
   find "$work/corpus-small" -type f | sort | xargs cat > "$work/one.c"
-  for _ in 1 2 3 4 5 6 7 8; do cat "$work/one.c"; done > "$file"
+  for _ in $(seq 16); do cat "$work/one.c"; done > "$file"
   rm -rf "$work/corpus-small" "$work/one.c"
 fi
 
@@ -42,15 +44,12 @@ fi
 wineserver -p </dev/null >/dev/null 2>&1 || true  # already running is fine
 "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
 
-best() { # best <command...>: the shortest wall time of $runs runs, in seconds
-  local best_ns= start end
-  for _ in $(seq "$runs"); do
-    start=$(date +%s%N)
-    "$@" > /dev/null
-    end=$(date +%s%N)
-    if [ -z "$best_ns" ] || [ $((end - start)) -lt "$best_ns" ]; then best_ns=$((end - start)); fi
-  done
-  echo "scale=3; $best_ns / 1000000000" | bc
+elapsed_ns() { # elapsed_ns <command...>: its wall time in nanoseconds, output dropped
+  local start end
+  start=$(date +%s%N)
+  "$@" > /dev/null
+  end=$(date +%s%N)
+  echo $((end - start))
 }
 
 "$root/build/stylo" "$file" > "$work/linux.out"
@@ -64,8 +63,15 @@ if grep -qv $'\r$' "$work/windows.out"; then
   exit 1
 fi
 
-linux=$(best "$root/build/stylo" "$file")
-windows=$(best "$wine" "$root/build-windows/stylo.exe" "$file")
+linux_ns= windows_ns=
+for _ in $(seq "$runs"); do
+  t=$(elapsed_ns "$root/build/stylo" "$file")
+  if [ -z "$linux_ns" ] || [ "$t" -lt "$linux_ns" ]; then linux_ns=$t; fi
+  t=$(elapsed_ns "$wine" "$root/build-windows/stylo.exe" "$file")
+  if [ -z "$windows_ns" ] || [ "$t" -lt "$windows_ns" ]; then windows_ns=$t; fi
+done
+linux=$(echo "scale=3; $linux_ns / 1000000000" | bc)
+windows=$(echo "scale=3; $windows_ns / 1000000000" | bc)
 ratio=$(echo "scale=2; $windows / $linux" | bc)
 size=$(stat -c %s "$file")
 warnings=$(grep -c '' "$work/linux.out")

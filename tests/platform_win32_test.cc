@@ -1,5 +1,5 @@
 // Files on Windows: what other programs may do to a file stylo has open,
-// what stylo may open while another program has it, and UTF-8 names.
+// what stylo may open while another program has it, and which names open.
 
 #include <windows.h>
 
@@ -59,7 +59,9 @@ TEST(FileInputWin32, OpensWhatOthersHoldOpen) {
   }
 }
 
-TEST(FileInputWin32, NamesAreUtf8) {
+// Names are UTF-8; a name that Windows would rewrite into another file's,
+// or that names a device, is a file that cannot be opened.
+TEST(FileInputWin32, WhatNamesOpen) {
   // été_日本.c, made with the wide call so that no code page is involved.
   const std::string leaf = "\xC3\xA9t\xC3\xA9_\xE6\x97\xA5\xE6\x9C\xAC.c";
   const std::string dir = stylo_test::temp_path("");
@@ -75,6 +77,11 @@ TEST(FileInputWin32, NamesAreUtf8) {
       {"UTF-8 name", dir + leaf, true},
       {"the same name in Latin-1 is not UTF-8", dir + "\xE9t\xE9_x.c", false},
       {"a directory", dir, false},
+      {"a final dot, which Windows would drop", dir + leaf + ".", false},
+      {"a final blank, which Windows would drop", dir + leaf + " ", false},
+      {"a directory with a final dot", dir + "." + "/" + leaf, true},
+      {"the null device", "NUL", false},
+      {"the null device with an extension", "nul.c", false},
   };
   for (const auto& c : cases) {
     const stylo::platform::input_handle input = open_for_reading(c.name);

@@ -17,10 +17,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Windows guarantees a stack aligned to 16 bytes only, and GCC does not
-# realign it for the AVX registers it spills: the assembler makes every
-# vector move an unaligned one, which costs nothing on these processors.
-set(CMAKE_CXX_FLAGS_INIT "-Wa,-muse-unaligned-vector-move")
 # No DLL beyond those Windows ships: the C++ and GCC runtimes and the
 # threads library are linked in.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")

@@ -14,6 +14,7 @@ int write_file(HANDLE out, std::string_view bytes) {
     const DWORD wanted = bytes.size() > MAXDWORD ? MAXDWORD : static_cast<DWORD>(bytes.size());
     DWORD written = 0;
     if (!::WriteFile(out, bytes.data(), wanted, &written, nullptr)) return static_cast<int>(::GetLastError());
+    if (written == 0) ::Sleep(1);  // a full pipe that does not wait (PIPE_NOWAIT): wait for room
     bytes.remove_prefix(written);
   }
   return 0;
@@ -23,9 +24,12 @@ int write_file(HANDLE out, std::string_view bytes) {
 // outside ASCII are written to it as the characters they encode.
 int write_console(HANDLE console, std::string_view bytes) {
   const std::wstring wide = utf8_to_wide_lossy(bytes);
+  if (wide.empty() && !bytes.empty()) return write_file(console, bytes);  // too long to convert
   std::wstring_view text = wide;
   while (!text.empty()) {
-    const DWORD wanted = text.size() > 16384 ? 16384 : static_cast<DWORD>(text.size());
+    DWORD wanted = text.size() > 16384 ? 16384 : static_cast<DWORD>(text.size());
+    // A piece never ends between the two halves of a surrogate pair.
+    if (wanted < text.size() && text[wanted - 1] >= 0xD800 && text[wanted - 1] <= 0xDBFF) --wanted;
     DWORD written = 0;
     if (!::WriteConsoleW(console, text.data(), wanted, &written, nullptr)) return static_cast<int>(::GetLastError());
     text.remove_prefix(written);
