@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# CI, after .ci/run has built build/: makes the release with
+# scripts/release.sh and checks what it made. Both Debian packages must be
+# clean under lintian; the checksums must check; each archive must hold
+# exactly its files; the static program must need no library and give, byte
+# for byte, the output of build/stylo; each program must run on its own
+# platform (arm64 under qemu, Windows under wine). A second run must give the
+# same bytes. Exits non-zero on the first failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. .ci/lib.sh
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+step() { echo "== $*"; }
+
+ensure_packages cmake g++ g++-aarch64-linux-gnu g++-mingw-w64-x86-64 dpkg-dev groff zip unzip \
+  binutils file lintian qemu-user wine64
+
+if [ ! -x build/stylo ]; then
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+  cmake --build build -j2
+fi
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+step "scripts/release.sh"
+bash scripts/release.sh
+version=$(sed -nE 's/^project\(stylo VERSION ([0-9.]+)[ )].*/\1/p' CMakeLists.txt)
+linux=stylo-$version-linux-x86_64
+windows=stylo-$version-windows-x86_64
+[ "$(cd dist && ls | sort)" = "$(printf '%s\n' SHA256SUMS "$linux.tar.gz" "$windows.zip" \
+  "stylo_$version-1_amd64.deb" "stylo_$version-1_arm64.deb" | sort)" ] ||
+  fail "dist/ does not hold exactly the four artifacts and SHA256SUMS: $(ls dist)"
+
+step "checksums"
+(cd dist && sha256sum -c SHA256SUMS) || fail "sha256sum -c SHA256SUMS"
+[ "$(wc -l < dist/SHA256SUMS)" -eq 4 ] || fail "SHA256SUMS does not list the four artifacts"
+
+# What build/stylo writes, its messages and its status, for one run, in a
+# directory named after the run: the reference the other programs must meet.
+# The inputs: examples/, and a list of many C files (this tree's and the
+# system's headers) with a missing file and an empty name among them.
+(git ls-files -- '*.c' '*.h' && find /usr/include -name '*.[ch]' | sort && printf '%s\n' no/such/file.c '') \
+  > "$tmp/list"
+[ "$(wc -l < "$tmp/list")" -gt 1000 ] || fail "the file list is short: $(wc -l < "$tmp/list") names"
+run_all() { # run_all <directory> <program...>
+  local out=$1
+  shift
+  mkdir -p "$out"
+  for example in examples/*.c; do
+    "$@" "$example" >> "$out/stdout" 2>> "$out/stderr" || echo "$example: status $?" >> "$out/status"
+  done
+  "$@" --file-list="$tmp/list" >> "$out/stdout" 2>> "$out/stderr" || echo "list: status $?" >> "$out/status"
+  "$@" --file-list=- < "$tmp/list" >> "$out/stdout" 2>> "$out/stderr" || echo "list on stdin: status $?" >> "$out/status"
+  touch "$out/status"
+}
+same_as_build() { # same_as_build <directory> <what>
+  local out
+  for out in stdout stderr status; do
+    cmp "$tmp/build/$out" "$1/$out" || fail "$2 does not give the $out of build/stylo"
+  done
+}
+run_all "$tmp/build" build/stylo
+[ -s "$tmp/build/stdout" ] || fail "build/stylo finds nothing"
+grep -q 'no/such/file.c' "$tmp/build/stderr" || fail "build/stylo does not report the missing file"
+
+step "Debian packages"
+for arch in amd64 arm64; do
+  deb=dist/stylo_$version-1_$arch.deb
+  lintian "$deb" > "$tmp/lintian.out" 2> "$tmp/lintian.err" ||
+    fail "lintian $deb: $(cat "$tmp/lintian.out" "$tmp/lintian.err")"
+  [ ! -s "$tmp/lintian.out" ] || fail "lintian $deb: $(cat "$tmp/lintian.out")"
+  [ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail "$deb is not for $arch"
+  [ "$(dpkg-deb -f "$deb" Version)" = "$version-1" ] || fail "$deb is not version $version-1"
+  dpkg-deb -c "$deb" | awk '{ print $1, $2, $6 }' > "$tmp/$arch.contents"
+  dpkg-deb -x "$deb" "$tmp/$arch"
+  cmp -s "$tmp/$arch/usr/share/doc/stylo/copyright" "$tmp/amd64/usr/share/doc/stylo/copyright" ||
+    fail "the copyright files of the two packages differ"
+done
+cmp -s "$tmp/amd64.contents" "$tmp/arm64.contents" ||
+  fail "the two packages do not hold the same files"
+file "$tmp/arm64/usr/bin/stylo" | grep -q 'ARM aarch64' || fail "the arm64 package's program is not an ARM64 program"
+file "$tmp/arm64/usr/bin/stylo" | grep -q ', stripped' || fail "the arm64 package's program is not stripped"
+dpkg-deb -f "dist/stylo_$version-1_arm64.deb" Depends | tr ',' '\n' | sed -E 's/^ *([^ ]+).*/\1/' | sort |
+  tr '\n' ' ' | grep -qx 'libc6 libgcc-s1 libstdc++6 ' || fail "the arm64 Depends names other packages than the C and C++ runtimes"
+qemu-aarch64 -L /usr/aarch64-linux-gnu "$tmp/arm64/usr/bin/stylo" examples/demo.c > "$tmp/arm64.out" ||
+  fail "the arm64 program does not run under qemu"
+build/stylo examples/demo.c | cmp -s - "$tmp/arm64.out" || fail "the arm64 program does not give the warnings of build/stylo"
+
+step "static Linux program"
+tar tzf "dist/$linux.tar.gz" > "$tmp/tar.list"
+[ "$(cat "$tmp/tar.list")" = "$(printf '%s\n' "$linux/" "$linux/LICENSE" "$linux/README.md" "$linux/stylo" "$linux/stylo.1")" ] ||
+  fail "$linux.tar.gz holds: $(cat "$tmp/tar.list")"
+tar -C "$tmp" -xzf "dist/$linux.tar.gz"
+static=$tmp/$linux/stylo
+readelf -d "$static" > "$tmp/readelf.out" 2>&1
+grep -qx 'There is no dynamic section in this file.' "$tmp/readelf.out" ||
+  fail "the static program has a dynamic section: $(head -n 5 "$tmp/readelf.out")"
+readelf -h "$static" | grep -qE 'Type: +EXEC' || fail "the static program is not a plain (non-PIE) executable"
+file "$static" | grep -q 'x86-64' || fail "the static program is not an x86-64 program"
+cmp -s LICENSE "$tmp/$linux/LICENSE" || fail "the tarball's LICENSE is not LICENSE"
+cmp -s README.md "$tmp/$linux/README.md" || fail "the tarball's README.md is not README.md"
+cmp -s man/stylo.1 "$tmp/$linux/stylo.1" || fail "the tarball's stylo.1 is not man/stylo.1"
+run_all "$tmp/static-run" "$static"
+same_as_build "$tmp/static-run" "the static program"
+# With nothing else in its root: no loader, no library, no locale files.
+if [ "$(id -u)" = 0 ]; then
+  mkdir -p "$tmp/root/examples"
+  cp "$static" "$tmp/root/stylo"
+  cp examples/demo.c "$tmp/root/examples/"
+  chroot "$tmp/root" /stylo examples/demo.c > "$tmp/chroot.out" || fail "the static program does not run alone in a chroot"
+  build/stylo examples/demo.c | cmp -s - "$tmp/chroot.out" || fail "the static program alone in a chroot gives other warnings"
+else
+  echo "not root: the static program is not run alone in a chroot"
+fi
+
+step "Windows zip"
+unzip -Z1 "dist/$windows.zip" > "$tmp/zip.list"
+[ "$(cat "$tmp/zip.list")" = "$(printf '%s\n' "$windows/LICENSE" "$windows/README.md" "$windows/stylo.exe" "$windows/stylo.html")" ] ||
+  fail "$windows.zip holds: $(cat "$tmp/zip.list")"
+unzip -l "dist/$windows.zip"
+unzip -q -d "$tmp" "dist/$windows.zip"
+cmp -s LICENSE "$tmp/$windows/LICENSE" || fail "the zip's LICENSE is not LICENSE"
+cmp -s README.md "$tmp/$windows/README.md" || fail "the zip's README.md is not README.md"
+file "$tmp/$windows/stylo.exe" | grep -q 'PE32+ executable (console) x86-64' || fail "stylo.exe is not a Windows x86-64 console program"
+grep -q '<title>STYLO</title>' "$tmp/$windows/stylo.html" || fail "stylo.html is not the manual page"
+grep -q 'EXIT STATUS' "$tmp/$windows/stylo.html" || fail "stylo.html lacks the manual's sections"
+# Windows ends lines with CR LF; the text is otherwise that of build/stylo.
+WINEDEBUG=-all /usr/lib/wine/wine64 "$tmp/$windows/stylo.exe" examples/demo.c > "$tmp/windows.out" ||
+  fail "stylo.exe does not run under wine"
+build/stylo examples/demo.c | sed 's/$/\r/' | cmp -s - "$tmp/windows.out" ||
+  fail "stylo.exe does not give the warnings of build/stylo"
+
+step "a second run gives the same bytes"
+mkdir "$tmp/first"
+cp dist/* "$tmp/first/"
+bash scripts/release.sh > "$tmp/second.log" 2>&1 || fail "the second run failed: $(tail -n 20 "$tmp/second.log")"
+for artifact in "$tmp"/first/*; do
+  cmp "$artifact" "dist/${artifact##*/}" || fail "${artifact##*/} differs between two runs on one commit"
+done
+
+echo "release checks passed"
