@@ -23,16 +23,17 @@ void write_usage(std::string_view program) {
 // is allocated once.
 line_reader list_input;
 
-// Opens a named list. A directory opens on Linux; its first read tells it
-// apart, and it counts as a list that cannot be opened.
+// Opens a named list; a list whose first read fails ends the run.
 bool open_list(const std::string& name) {
-  const platform::input_handle input = platform::open_for_reading(name);
-  if (input == platform::no_input) return false;
-  open_input(list_input, input, true);
-  if (prime_input(list_input) == read_status::line) return true;
-  if (!list_input.not_a_file) fail_parsing(name);
-  close_input(list_input);
-  return false;
+  switch (open_file(list_input, name)) {
+    case open_status::opened:
+      return true;
+    case open_status::cannot_open:
+      return false;
+    case open_status::read_failed:
+      break;
+  }
+  fail_parsing(name);
 }
 
 }  // namespace

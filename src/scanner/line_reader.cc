@@ -85,6 +85,16 @@ void open_input(line_reader& reader, platform::input_handle input, bool owns) {
   reader.line_feeds = 0;
 }
 
+open_status open_file(line_reader& reader, const std::string& name) {
+  const platform::input_handle input = platform::open_for_reading(name);
+  if (input == platform::no_input) return open_status::cannot_open;
+  open_input(reader, input, true);
+  if (prime_input(reader) == read_status::line) return open_status::opened;
+  if (!reader.not_a_file) return open_status::read_failed;
+  close_input(reader);
+  return open_status::cannot_open;
+}
+
 void close_input(line_reader& reader) {
   if (reader.owns_input && reader.input != platform::no_input) platform::close_input(reader.input);
   reader.input = platform::no_input;

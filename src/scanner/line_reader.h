@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "platform/file_input.h"
@@ -46,6 +47,13 @@ enum class read_status { line, end, error };
 /// Starts reading `input` from its current position; `owns` says whether
 /// `close_input` closes it. Performs no read.
 void open_input(line_reader& reader, platform::input_handle input, bool owns);
+
+enum class open_status { opened, cannot_open, read_failed };
+
+/// Opens the file `name` as the reader's input and reads its first block,
+/// so that a directory, which Linux lets one open, counts as a file that
+/// cannot be opened. On `read_failed` the input is left open.
+open_status open_file(line_reader& reader, const std::string& name);
 
 /// Closes the input if the reader owns it, and forgets it.
 void close_input(line_reader& reader);

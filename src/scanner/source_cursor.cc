@@ -1,6 +1,5 @@
 #include "scanner/source_cursor.h"
 
-#include "platform/file_input.h"
 #include "scanner/console_output.h"
 
 namespace stylo {
@@ -32,14 +31,13 @@ bool open_source(std::string_view name) {
   cursor_state& c = source_cursor;
   close_source();
   c.file_name.assign(name);
-  const platform::input_handle input = platform::open_for_reading(c.file_name);
-  if (input != platform::no_input) {
-    open_input(c.input, input, true);
-    // The first read happens here so that a directory, which Linux lets us
-    // open, counts as a file that cannot be opened.
-    if (prime_input(c.input) == read_status::line) return true;
-    if (!c.input.not_a_file) fail_parsing(c.file_name);
-    close_source();
+  switch (open_file(c.input, c.file_name)) {
+    case open_status::opened:
+      return true;
+    case open_status::cannot_open:
+      break;
+    case open_status::read_failed:
+      fail_parsing(c.file_name);
   }
   write_error_line({"Unable to open file '", c.file_name, "'"});
   return false;
