@@ -9,32 +9,39 @@
 namespace stylo::report {
 namespace {
 
-constexpr std::size_t slot_bits = 20;
+constexpr std::size_t slot_bits = 18;
 constexpr std::size_t slot_count = std::size_t{1} << slot_bits;
 // Past this many slots used in one file, clearing the whole table is
 // cheaper than remembering which.
 constexpr std::size_t touched_limit = 4096;
 
-// 64-bit FNV-1a over each piece, with a byte between pieces so that moving
-// a byte from one piece to the next changes the hash.
+// A hash that takes eight bytes a step, read as a little-endian word on
+// every system, so that a fingerprint is the same wherever it is made. Each
+// piece ends with its length, so that moving a byte from one piece to the
+// next changes the hash.
 struct hasher {
   std::uint64_t state = 0xcbf29ce484222325u;
+  void mix(std::uint64_t word) {
+    state = (state ^ word) * 0x9e3779b97f4a7c15u;
+    state ^= state >> 29;
+  }
   void add(std::string_view piece) {
-    for (const char c : piece) {
-      state ^= static_cast<unsigned char>(c);
-      state *= 0x100000001b3u;
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint64_t>(static_cast<unsigned char>(piece[i])); };
+    std::size_t at = 0;
+    for (; at + 8 <= piece.size(); at += 8) {
+      std::uint64_t word = 0;
+      for (std::size_t i = 0; i < 8; ++i) word |= byte(at + i) << (8 * i);
+      mix(word);
     }
-    state ^= 0xFF;
-    state *= 0x100000001b3u;
+    std::uint64_t tail = 0;
+    for (std::size_t i = 0; at + i < piece.size(); ++i) tail |= byte(at + i) << (8 * i);
+    mix(tail);
+    mix(piece.size());
   }
-  void add(std::uint64_t number) {
-    char bytes[8];
-    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<char>(number >> (8 * i));
-    add(std::string_view(bytes, 8));
-  }
+  void add(std::uint64_t number) { mix(number); }
 };
 
-// Spreads FNV's weak high bits over the whole word (the finaliser of
+// Spreads every input bit over the whole word (the finaliser of
 // SplitMix64), so that the table slot and the digits shown both vary.
 std::uint64_t mixed(std::uint64_t x) {
   x ^= x >> 30;

@@ -11,8 +11,8 @@
 /// new one; and two findings on two equal lines of one file stay apart by
 /// their occurrence.
 ///
-/// Occurrences are counted in a table of a fixed million slots, so the
-/// memory stays the same however many findings a file has. Findings of
+/// Occurrences are counted in a table of a fixed 262,144 slots (1 MiB), so
+/// the memory stays the same however many findings a file has. Findings of
 /// unequal lines that share a slot are counted together; that only matters
 /// (it may give a finding a new fingerprint when such a line is added above
 /// it) in a file with very many findings, and never makes two findings of

@@ -9,8 +9,19 @@
 namespace stylo::report {
 namespace {
 
+bool needs_escape(char c, bool property) {
+  return c == '%' || c == '\r' || c == '\n' || (property && (c == ':' || c == ','));
+}
+
 void append_escaped(std::string& out, std::string_view text, bool property) {
-  for (const char c : text) {
+  while (!text.empty()) {
+    // Most text needs no escape: it goes in runs, not byte by byte.
+    std::size_t plain = 0;
+    while (plain < text.size() && !needs_escape(text[plain], property)) ++plain;
+    out.append(text.substr(0, plain));
+    if (plain == text.size()) return;
+    const char c = text[plain];
+    text.remove_prefix(plain + 1);
     switch (c) {
       case '%':
         out += "%25";

@@ -3,11 +3,25 @@
 #include "report/utf8_text.h"
 
 namespace stylo::report {
+namespace {
+
+bool is_plain(char c) {
+  const unsigned char byte = static_cast<unsigned char>(c);
+  return byte >= 0x20 && byte < 0x80 && byte != '"' && byte != '\\';
+}
+
+}  // namespace
 
 void append_json_text(std::string& out, std::string_view text) {
   static constexpr char hex[] = "0123456789abcdef";
   std::size_t at = 0;
   while (at < text.size()) {
+    // Most text needs no escape: it goes in runs, not byte by byte.
+    std::size_t plain = at;
+    while (plain < text.size() && is_plain(text[plain])) ++plain;
+    out.append(text, at, plain - at);
+    at = plain;
+    if (at == text.size()) break;
     const unsigned char byte = static_cast<unsigned char>(text[at]);
     if (byte >= 0x80) {
       const std::size_t length = utf8_sequence_length(text, at);

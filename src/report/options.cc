@@ -27,7 +27,12 @@ constexpr std::array<std::pair<std::string_view, valued>, 5> valued_options{{
     {"--file-list", valued::file_list},
 }};
 
-std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string quoted(std::string_view text) {
+  std::string q = "'";
+  q += text;
+  q += '\'';
+  return q;
+}
 
 std::string take_value(valued option, const std::string& value, options& given) {
   switch (option) {
@@ -38,7 +43,7 @@ std::string take_value(valued option, const std::string& value, options& given) 
           return {};
         }
       }
-      return "unknown format " + quoted(value) + " (gcc, sarif, github, gitlab, checkstyle, junit or json)";
+      return std::string("unknown format ") + quoted(value) + " (gcc, sarif, github, gitlab, checkstyle, junit or json)";
     case valued::output:
       if (value.empty()) return "--output needs a file name";
       given.output = value;
@@ -102,7 +107,7 @@ std::string parse_options(const std::vector<std::string>& arguments, options& gi
       }
       if (std::string error = take_value(which, value, given); !error.empty()) return error;
     }
-    if (!known) return "unknown option " + quoted(argument);
+    if (!known) return std::string("unknown option ") + quoted(argument);
   }
   if (given.help || given.version) return {};
   if (given.inputs.empty()) return "nothing to check: name files or directories, or give --file-list=LIST or -";
