@@ -41,18 +41,26 @@ void message_reader::compact() {
   start_ = 0;
 }
 
-message_reader::status message_reader::drop_header(std::size_t header_end, std::string& problem, std::string why) {
+message_reader::status message_reader::drop_header(std::string& problem, std::string why, std::size_t skip) {
   problem = std::move(why);
-  const std::string_view unread = std::string_view(buffer_).substr(start_);
-  // Start again at the next length header after the first byte, or, when
-  // there is none yet, after the bad block (or all that is held).
-  const std::size_t again = find_length_header(unread, 1);
-  const std::size_t skip = std::min(again, header_end);
-  start_ += skip == std::string_view::npos ? unread.size() : skip;
+  start_ += skip;  // past the bad block, so that it is not read again
+  resyncing_ = true;
   return status::malformed_header;
 }
 
 message_reader::status message_reader::next(std::string& body, std::string& problem) {
+  if (resyncing_) {
+    const std::string_view held = std::string_view(buffer_).substr(start_);
+    const std::size_t found = find_length_header(held, 0);
+    if (found == std::string_view::npos) {
+      // Keep what could be the start of a header cut by the read.
+      constexpr std::size_t keep = 14;
+      if (held.size() > keep) start_ += held.size() - keep;
+      return status::need_more;
+    }
+    start_ += found;
+    resyncing_ = false;
+  }
   const std::string_view unread = std::string_view(buffer_).substr(start_);
   // The header block ends at an empty line. Lines ending in a bare LF are
   // taken too: nothing is lost by being lenient there.
@@ -72,10 +80,10 @@ message_reader::status message_reader::next(std::string& body, std::string& prob
     if (next_line > max_header) break;
   }
   if (end == std::string_view::npos) {
-    if (unread.size() > max_header) return drop_header(unread.size(), problem, "a header block too long");
+    if (unread.size() > max_header) return drop_header(problem, "a header block too long", unread.size());
     return status::need_more;
   }
-  if (end > max_header) return drop_header(body_start, problem, "a header block too long");
+  if (end > max_header) return drop_header(problem, "a header block too long", body_start);
 
   bool have_length = false;
   std::size_t length = 0;
@@ -86,20 +94,20 @@ message_reader::status message_reader::next(std::string& body, std::string& prob
     header.remove_prefix(eol + 1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos) return drop_header(body_start, problem, "a header line without ':'");
+    if (colon == std::string_view::npos) return drop_header(problem, "a header line without ':'", body_start);
     const std::string_view name = trim(line.substr(0, colon));
     const std::string_view value = trim(line.substr(colon + 1));
     if (!equal_ignoring_case(name, "Content-Length")) continue;  // Content-Type and the like
     std::size_t n = 0;
     const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
     if (value.empty() || ec != std::errc() || ptr != value.data() + value.size()) {
-      return drop_header(body_start, problem, "a Content-Length that is not a number");
+      return drop_header(problem, "a Content-Length that is not a number", body_start);
     }
-    if (n > max_body) return drop_header(body_start, problem, "a Content-Length past 1 GiB");
+    if (n > max_body) return drop_header(problem, "a Content-Length past 1 GiB", body_start);
     have_length = true;
     length = n;
   }
-  if (!have_length) return drop_header(body_start, problem, "a header block without Content-Length");
+  if (!have_length) return drop_header(problem, "a header block without Content-Length", body_start);
   if (unread.size() - body_start < length) return status::need_more;
   body.assign(unread.substr(body_start, length));
   start_ += body_start + length;

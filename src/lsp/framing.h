@@ -24,9 +24,10 @@ class message_reader {
 
   /// The next message, if the bytes given hold one. A header block that
   /// cannot be read (no Content-Length, a length that is not a number or is
-  /// too large, a header line too long) is dropped, and reading starts again
-  /// at the next "Content-Length:" that follows it, so that one bad message
-  /// never takes the following ones with it.
+  /// too large, a header line too long) is dropped with what follows it, up
+  /// to the next "Content-Length:": the length of its body is not known, so
+  /// reading starts again at the next header, and one bad message never
+  /// takes the following ones with it. One problem is reported per block.
   status next(std::string& body, std::string& problem);
 
   /// Bytes held that make no whole message yet.
@@ -40,10 +41,11 @@ class message_reader {
 
  private:
   void compact();
-  status drop_header(std::size_t header_end, std::string& problem, std::string why);
+  status drop_header(std::string& problem, std::string why, std::size_t skip);
 
   std::string buffer_;
   std::size_t start_ = 0;  ///< where the unread bytes begin in buffer_
+  bool resyncing_ = false; ///< dropping bytes up to the next length header
 };
 
 /// A message body with its header, ready to send.
