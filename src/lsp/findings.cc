@@ -2,7 +2,7 @@
 
 #include <cstring>
 #include <string>
-#include <unordered_set>
+#include <deque>
 
 #include "scanner/file_scan.h"
 
@@ -13,8 +13,11 @@ namespace {
 // messages), kept once for the whole run: a finding then costs no
 // allocation of its own, and the views it holds outlive the check.
 std::string_view kept(std::string_view text) {
-  static std::unordered_set<std::string> texts;
-  return *texts.emplace(text).first;
+  static std::deque<std::string> texts;
+  for (const std::string& t : texts) {
+    if (t == text) return t;
+  }
+  return texts.emplace_back(text);
 }
 
 // Turns stylo's lines (ended by LF only) and byte columns into offsets of

@@ -53,8 +53,6 @@ character_size first_character(std::string_view text) {
   return {n, n == 4 ? 2u : 1u};
 }
 
-bool is_line_end(char c) { return c == '\n' || c == '\r'; }
-
 }  // namespace
 
 std::uint64_t units_in(std::string_view text, position_encoding encoding) {
@@ -87,16 +85,29 @@ std::size_t offset_in_line(std::string_view line, std::uint64_t units, position_
   return i;
 }
 
+namespace {
+
+// The first line end (CR or LF) at or after `from`, or the text's size.
+std::size_t next_line_end(std::string_view text, std::size_t from) {
+  const char* begin = text.data() + from;
+  std::size_t length = text.size() - from;
+  const void* lf = std::memchr(begin, '\n', length);
+  if (lf) length = static_cast<std::size_t>(static_cast<const char*>(lf) - begin);
+  const void* cr = std::memchr(begin, '\r', length);
+  if (cr) length = static_cast<std::size_t>(static_cast<const char*>(cr) - begin);
+  return from + length;
+}
+
+}  // namespace
+
 std::size_t offset_of(std::string_view text, position at, position_encoding encoding) {
   std::size_t start = 0;
   for (std::uint64_t line = 0; line < at.line; ++line) {
-    std::size_t i = start;
-    while (i < text.size() && !is_line_end(text[i])) ++i;
+    const std::size_t i = next_line_end(text, start);
     if (i == text.size()) return text.size();
     start = i + (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1);
   }
-  std::size_t end = start;
-  while (end < text.size() && !is_line_end(text[end])) ++end;
+  const std::size_t end = next_line_end(text, start);
   return start + offset_in_line(text.substr(start, end - start), at.character, encoding);
 }
 

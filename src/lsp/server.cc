@@ -98,7 +98,7 @@ void server::request(const incoming_message& m) {
       shutdown_requested_ = true;
       send(make_response(m.id, nullptr));
     } else if (m.method == "textDocument/diagnostic") {
-      send(make_response(m.id, pull_diagnostics(m.params)));
+      send(pull_diagnostics(m.id, m.params));
     } else if (m.method == "textDocument/codeAction") {
       send(make_response(m.id, code_action(m.params)));
     } else {
@@ -195,14 +195,11 @@ void server::did_change(json& params) {
 void server::did_close(const json& params) {
   const std::string uri = uri_of(params);
   documents_.close(uri);
-  send(make_notification("textDocument/publishDiagnostics", clearing_params(uri)));
+  send(clearing_message(uri));
 }
 
-json server::pull_diagnostics(const json& params) {
-  document* doc = documents_.find(uri_of(params));
-  // A document that is not open has no text here, so no findings.
-  if (doc == nullptr) return {{"kind", "full"}, {"items", json::array()}};
-  return pulled_report(*doc, encoding_, member(params, "previousResultId"));
+std::string server::pull_diagnostics(const json& id, const json& params) {
+  return pulled_response(id, documents_.find(uri_of(params)), encoding_, member(params, "previousResultId"));
 }
 
 json server::code_action(const json& params) {
@@ -227,9 +224,9 @@ json server::code_action(const json& params) {
 
 void server::publish(document& doc) {
   if (client_pulls_) return;
-  json items = diagnostics_of(doc, encoding_);
+  std::string message = publish_message(doc, encoding_);
   if (!doc.findings_complete) log("stylo-lsp: not enough memory to check all of " + doc.uri);
-  send(make_notification("textDocument/publishDiagnostics", publish_params(doc, std::move(items))));
+  send(message);
 }
 
 void server::log(std::string_view text) {

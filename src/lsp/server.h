@@ -40,7 +40,7 @@ class server {
   void did_open(json& params);
   void did_change(json& params);
   void did_close(const json& params);
-  json pull_diagnostics(const json& params);
+  std::string pull_diagnostics(const json& id, const json& params);
   json code_action(const json& params);
   void publish(document& doc);
   void log(std::string_view text);
