@@ -80,10 +80,10 @@ message_reader::status message_reader::next(std::string& body, std::string& prob
     if (next_line > max_header) break;
   }
   if (end == std::string_view::npos) {
-    if (unread.size() > max_header) return drop_header(problem, "a header block too long", unread.size());
+    if (unread.size() > max_header) return drop_header(problem, "a header block too long", 1);
     return status::need_more;
   }
-  if (end > max_header) return drop_header(problem, "a header block too long", body_start);
+  if (end > max_header) return drop_header(problem, "a header block too long", 1);
 
   bool have_length = false;
   std::size_t length = 0;

@@ -66,6 +66,7 @@ void server::handle(std::string_view body) {
 }
 
 void server::malformed_header(std::string_view problem) {
+  if (state_ == state::exited) return;
   // No id can be known: the answer is an error without one, as for JSON
   // that cannot be read.
   send(make_error(nullptr, error_code::parse_error, "dropped " + std::string(problem)));
