@@ -1,6 +1,5 @@
 #include "report/report_run.h"
 
-#include <array>
 #include <memory>
 #include <optional>
 
@@ -9,14 +8,11 @@
 #include "platform/text_output.h"
 #include "report/baseline.h"
 #include "report/directory_walk.h"
-#include "report/file_uri.h"
-#include "report/fingerprint.h"
+#include "report/finding_reporter.h"
 #include "report/options.h"
 #include "report/report_format.h"
 #include "report/report_output.h"
 #include "report/tool_identity.h"
-#include "report/utf8_text.h"
-#include "rules/rule_catalog.h"
 #include "scanner/file_scan.h"
 #include "scanner/line_reader.h"
 
@@ -27,17 +23,18 @@ void write_error_line(const std::string& text) {
   platform::write_all(platform::output_stream::standard_error, text + std::string(platform::line_end));
 }
 
-std::string quoted(std::string_view name) { return "'" + std::string(name) + "'"; }
+std::string quoted(std::string_view name) {
+  std::string q = "'";
+  q += name;
+  q += '\'';
+  return q;
+}
 
-// One run over every input. As the sink of the scan it takes each finding
-// of the file being checked and hands it, with its columns in UTF-16 and
-// its fingerprint, to the format.
-class report_run final : public finding_sink {
+// One run over every input, in order.
+class report_run {
  public:
   report_run(const options& given, report_format& format, report_output& output, const baseline* known)
-      : given_(given), format_(format), output_(output), known_(known) {
-    if (known_ != nullptr || format_.shows_fingerprints()) fingerprints_.emplace();
-  }
+      : given_(given), output_(output), reporter_(format, known, &output) {}
 
   // Each returns false when the run must end at once: a failed read or write.
   bool check_input(const input& each) {
@@ -52,58 +49,23 @@ class report_run final : public finding_sink {
     return true;
   }
 
-  void take(const finding& found) override {
-    if (!file_begun_) begin_file();
-    std::array<char, 16> fingerprint_digits{};
-    std::string_view fingerprint;
-    if (fingerprints_) {
-      const report::fingerprint value = fingerprints_->next(found, uri_);
-      if (known_ != nullptr && known_->holds(value)) {
-        ++left_out_;
-        return;
-      }
-      fingerprint_digits = fingerprint_text(value);
-      fingerprint = {fingerprint_digits.data(), fingerprint_digits.size()};
-    }
-    const std::uint64_t column = columns_.column(found.line, found.line_text, found.column);
-    const std::uint64_t end_column = columns_.column(found.line, found.line_text, found.end_column);
-    format_.add({found, info_of(found.rule), static_cast<std::size_t>(found.rule), uri_, column, end_column,
-                 fingerprint});
-    ++reported_;
-    output_.flush_if_full();
-  }
-
   bool trouble() const { return trouble_; }
-  std::uint64_t reported() const { return reported_; }
+  std::uint64_t reported() const { return reporter_.reported(); }
 
  private:
-  void start_file(const std::string& name) {
-    name_ = name;
-    uri_ = file_uri(name);
-    file_begun_ = false;
-    if (fingerprints_) fingerprints_->new_file();
-    columns_.new_file();
-  }
-
-  void begin_file() {
-    format_.begin_file(name_, uri_);
-    file_begun_ = true;
-  }
-
   // What a check's outcome means for the report and the run.
   bool after_check(check_outcome outcome) {
     switch (outcome) {
       case check_outcome::checked:
-        if (!file_begun_) begin_file();
-        format_.end_file();
+        reporter_.end_file();
         break;
       case check_outcome::cannot_open:
-        format_.cannot_open(name_, uri_);
-        write_error_line("Unable to open file " + quoted(name_));
+        reporter_.cannot_open();
+        write_error_line("Unable to open file " + quoted(reporter_.name()));
         trouble_ = true;
         break;
       case check_outcome::read_failed:
-        write_error_line("Failed while parsing " + quoted(name_));
+        write_error_line("Failed while parsing " + quoted(reporter_.name()));
         return false;
     }
     output_.flush_if_full();
@@ -111,13 +73,15 @@ class report_run final : public finding_sink {
   }
 
   bool check_file_named(const std::string& name) {
-    start_file(name);
-    return after_check(check_file(name, *this));
+    reporter_.start_file(name);
+    return after_check(check_file(name, reporter_));
   }
 
   bool check_directory(const std::string& name) {
     return walk_directory(name, {[this](const std::string& file) { return check_file_named(file); },
                                  [this](const std::string& directory) {
+                                   reporter_.start_file(directory);
+                                   reporter_.cannot_open();
                                    write_error_line("Unable to open directory " + quoted(directory));
                                    trouble_ = true;
                                    return true;
@@ -179,22 +143,15 @@ class report_run final : public finding_sink {
         return false;
       }
     }
-    start_file(given_.stdin_name);
-    return after_check(check_text(given_.stdin_name, text, *this));
+    reporter_.start_file(given_.stdin_name);
+    return after_check(check_text(given_.stdin_name, text, reporter_));
   }
 
   const options& given_;
-  report_format& format_;
   report_output& output_;
-  const baseline* known_;
-  std::optional<fingerprinter> fingerprints_;
-  utf16_columns columns_;
+  finding_reporter reporter_;
   line_reader list_;
-  std::string name_, uri_;
-  bool file_begun_ = false;
   bool trouble_ = false;
-  std::uint64_t reported_ = 0;
-  std::uint64_t left_out_ = 0;
 };
 
 int usage_error(const std::string& error) {
