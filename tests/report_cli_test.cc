@@ -65,15 +65,16 @@ TEST(Report, NamesWithHardBytesInEveryFormat) {
   write("names.txt", listed);
   const std::string check = quote(std::string(STYLO_SOURCE_DIR) + "/tests/report_format_check.py");
   for (const std::string format : {"json", "gitlab", "sarif", "github", "checkstyle", "junit", "gcc"}) {
-    const outcome r = run("REPORT --format=" + format + " names > r." + format);
-    EXPECT_EQ(r.status, 1) << format << ": " << r.err;
-    EXPECT_EQ(r.err, "") << format;
+    // With a file that cannot be opened, whose name is reported too.
+    const outcome r = run("REPORT --format=" + format + " names 'gone <&>\"%,:.c' > r." + format);
+    EXPECT_EQ(r.status, 2) << format << ": " << r.err;
+    EXPECT_EQ(r.err, "Unable to open file 'gone <&>\"%,:.c'\n") << format;
     const std::string file = "r." + format;
     if (format == "checkstyle" || format == "junit") {
       const outcome parsed = run("xmllint --noout " + file + " && xmllint --xpath 'count(//" +
                                  (format == "junit" ? std::string("testcase") : std::string("error")) + ")' " + file);
       EXPECT_EQ(parsed.status, 0) << format << ": " << parsed.err;
-      EXPECT_EQ(parsed.out, std::to_string(std::size(names)) + "\n") << format;
+      EXPECT_EQ(parsed.out, std::to_string(std::size(names) + 1) + "\n") << format;
     } else if (format == "gcc") {
       EXPECT_EQ(slurp(path(file)).find(gcc_line("names/a b.c", 1, 1, kw_if, "keyword-space")) != std::string::npos,
                 true);
@@ -82,12 +83,28 @@ TEST(Report, NamesWithHardBytesInEveryFormat) {
       EXPECT_EQ(parsed.status, 0) << parsed.out << parsed.err;
     }
   }
+  // Relative names give relative URIs, absolute ones file URIs.
+  write("u.c", "if(x)\n");
+  const struct {
+    std::string name, uri;
+  } uris[] = {
+      {"./u.c", "u.c"},
+      {".//./u.c", "u.c"},
+      {"../" + std::filesystem::path(cli_harness::work_dir()).filename().string() + "/u.c",
+       "../" + std::filesystem::path(cli_harness::work_dir()).filename().string() + "/u.c"},
+      {path("u.c"), "file://" + path("u.c")},
+  };
+  for (const auto& u : uris) {
+    const outcome r = run("REPORT --format=json " + quote(u.name));
+    EXPECT_NE(r.out.find(",\"uri\":\"" + u.uri + "\","), std::string::npos) << u.name << ": " << r.out;
+  }
 }
 
 TEST(Report, ExitStatusesAndMessages) {
   write("a.c", "if(x)\n");
   write("clean.c", "if (x)\n");
   write("old.txt", "an older report\n");
+  write("list.txt", "clean.c\na.c\n");
   const struct {
     const char* what;
     std::string args;
@@ -96,6 +113,7 @@ TEST(Report, ExitStatusesAndMessages) {
   } cases[] = {
       {"nothing found", "clean.c", 0, ""},
       {"a finding", "clean.c a.c", 1, ""},
+      {"a list on standard input", "--file-list=- < list.txt", 1, ""},
       {"a file that cannot be opened", "a.c missing.c", 2, "Unable to open file 'missing.c'\n"},
       {"a list that cannot be opened", "--file-list=missing.txt clean.c", 2,
        "Unable to open file list 'missing.txt'\n"},

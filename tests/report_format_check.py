@@ -3,8 +3,9 @@
 files were checked, each holding one finding at line 1, columns 1-4.
 
 Usage: report_format_check.py FORMAT REPORT NAMES
-NAMES holds the names, each ended by a NUL byte. Prints what is wrong and
-exits 1, or exits 0. JSON must be valid UTF-8; XML is left to xmllint."""
+NAMES holds the names, each ended by a NUL byte. One more file, which
+cannot be opened, is named "gone <&>\"%,:.c". Prints what is wrong and exits
+1, or exits 0. JSON must be valid UTF-8; XML is left to xmllint."""
 import json
 import sys
 import urllib.parse
@@ -54,12 +55,18 @@ def main():
             problems.append(f"uris {got} != names {names}")
         if any((loc["region"]["startColumn"], loc["region"]["endColumn"]) != (1, 4) for loc in locations):
             problems.append("columns")
+        notes = run["invocations"][0]["toolExecutionNotifications"]
+        unopened = [uri_bytes(n["locations"][0]["physicalLocation"]["artifactLocation"]["uri"]) for n in notes]
+        if unopened != [b'gone <&>"%,:.c']:
+            problems.append(f"notifications {unopened}")
     elif fmt == "github":
         lines = raw.split(b"\n")
-        if lines[-1] != b"" or len(lines) - 1 != len(names):
-            problems.append(f"{len(lines) - 1} lines for {len(names)} findings")
+        if lines[-1] != b"" or len(lines) - 2 != len(names):
+            problems.append(f"{len(lines) - 1} lines for {len(names)} findings and one file that cannot be opened")
+        if lines[-2] != b"::error title=cannot-open::Unable to open file 'gone <&>\"%25,:.c'":
+            problems.append(f"last line {lines[-2]!r}")
         got = []
-        for line in lines[:-1]:
+        for line in lines[:-2]:
             head = line.split(b"::")[1]
             if not head.startswith(b"warning file="):
                 problems.append(f"line {line!r}")
