@@ -167,7 +167,8 @@ fi
 # directory holding the archive; then, in a new login shell, stylo and its
 # manual are found.
 install_command=$(grep -E '^mkdir -p ~/\.local && tar ' "$tmp/$linux/README.md")
-sed 's/^ *//' README.md | grep -qxF "${install_command//"$version"/$release_version}" ||
+sed 's/^ *//' README.md > "$tmp/readme.lines"
+grep -qxF -- "${install_command//"$version"/$release_version}" "$tmp/readme.lines" ||
   fail "README.md's Install does not give the tarball README's command: $install_command"
 home=$tmp/home
 mkdir "$home"
@@ -182,7 +183,8 @@ fresh_login "$PWD" 'stylo examples/demo.c' | cmp -s - <(build/stylo examples/dem
   fail "the installed stylo does not give the warnings of build/stylo"
 fresh_login "$PWD" 'man -w stylo' > "$tmp/found" 2>&1 || true
 [ "$(cat "$tmp/found")" = "$home/.local/share/man/man1/stylo.1" ] || fail "man does not find stylo's page in ~/.local: $(cat "$tmp/found")"
-fresh_login "$PWD" 'man stylo' 2> /dev/null | grep -q 'EXIT STATUS' || fail "man stylo does not show the manual"
+fresh_login "$PWD" 'man stylo' > "$tmp/man.out" 2> /dev/null || fail "man stylo failed"
+grep -q 'EXIT STATUS' "$tmp/man.out" || fail "man stylo does not show the manual"
 
 step "Windows zip"
 unzip -Z1 "dist/$windows.zip" > "$tmp/zip.list"
