@@ -7,7 +7,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . .ci/lib.sh
-ensure_packages cmake g++ libgtest-dev nlohmann-json3-dev neovim emacs-nox elpa-eglot nodejs npm python3 \
+# Node.js may come with its own npm (a nodejs package from elsewhere, which
+# Debian's npm conflicts with): Debian's npm only where there is none.
+command -v npm >/dev/null || ensure_packages nodejs npm
+ensure_packages cmake g++ libgtest-dev nlohmann-json3-dev neovim emacs-nox elpa-eglot python3 \
   g++-mingw-w64-x86-64 wine64
 step() { echo "== $*"; }
 
