@@ -2,7 +2,7 @@
 // The end-to-end harness: runs a built program through a POSIX shell in a
 // work directory of its own, standard output and error captured apart.
 // STYLO_TEST_WRAPPER names a command put before the program (valgrind,
-// wine, qemu). The same as cli_test.cc's, for the companion programs' tests.
+// wine, qemu). Shared by the tests of stylo and of its companion programs.
 
 #include <sys/wait.h>
 
