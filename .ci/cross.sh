@@ -3,13 +3,14 @@
 # x86-64 machine:
 # - the generic POSIX layer (macOS, the BSDs), selected on Linux with
 #   STYLO_PORTABLE_POSIX: the whole suite, fault injection included;
-# - Windows x86-64 (mingw-w64): the unit tests under wine, the end-to-end
-#   tests of the native build run against stylo.exe under wine (every line
-#   must end in CR LF), the DLLs it imports, and its time on one large file
-#   against the Linux build's;
+# - Windows x86-64 (mingw-w64): the unit tests (stylo's and stylo-lsp's)
+#   under wine, the end-to-end tests of the native build run against
+#   stylo.exe and stylo-report.exe under wine (every line of text must end in
+#   CR LF; a report is the same bytes as on Linux), the DLLs they import, and
+#   stylo's time on one large file against the Linux build's;
 # - ARM64 Linux: the unit tests under qemu, and the end-to-end tests against
-#   the ARM program under qemu.
-# Expects build/ from .ci/run (it builds it when missing).
+#   the ARM programs under qemu.
+# Uses build/ from .ci/run for the end-to-end tests (building what is missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . .ci/lib.sh
@@ -23,10 +24,8 @@ fail() {
 }
 gtest_sources=-DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest
 
-if [ ! -x build/tests/stylo_cli_tests ]; then
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-  cmake --build build -j2
-fi
+[ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j2 --target stylo_cli_tests stylo_report_cli_tests
 
 step "generic POSIX layer: the whole suite"
 cmake -S . -B build-portable -DCMAKE_BUILD_TYPE=Release -DSTYLO_PORTABLE_POSIX=ON > /dev/null
@@ -40,7 +39,7 @@ cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake "$gtest_sources" > /dev/null
 cmake --build build-windows -j2
 # Only DLLs that every Windows has: the C++ and GCC runtimes are linked in.
-for program in stylo.exe stylo-report.exe; do
+for program in stylo.exe stylo-report.exe stylo-lsp.exe; do
   dlls=$(x86_64-w64-mingw32-objdump -p build-windows/$program | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort)
   echo "$program imports: $(echo $dlls)"
   for dll in $dlls; do
@@ -63,11 +62,16 @@ wineserver -p </dev/null >/dev/null 2>&1 || true
 trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
 
 step "Windows x86-64: unit tests under wine"
+[ -f build-windows/tests/stylo_lsp_tests.exe ] || fail "stylo-lsp's tests were not built for Windows"
 ctest --test-dir build-windows --output-on-failure -j2
 
 step "Windows x86-64: end-to-end tests against stylo.exe under wine"
 STYLO_TEST_BINARY="$PWD/build-windows/stylo.exe" STYLO_TEST_WRAPPER="$wine" STYLO_TEST_SYSTEM=windows \
   build/tests/stylo_cli_tests
+
+step "Windows x86-64: end-to-end tests against stylo-report.exe under wine"
+STYLO_TEST_REPORT_BINARY="$PWD/build-windows/stylo-report.exe" STYLO_TEST_WRAPPER="$wine" STYLO_TEST_SYSTEM=windows \
+  build/tests/stylo_report_cli_tests
 
 step "Windows x86-64: one large file, against the Linux build"
 STYLO_MAX_RATIO=1.5 bash bench/windows.sh
@@ -79,10 +83,12 @@ cmake --build build-arm64 -j2
 [ "$(readelf -h build-arm64/stylo | sed -n 's/^ *Machine: *//p')" = AArch64 ] || fail "build-arm64/stylo is not an ARM64 program"
 
 step "ARM64 Linux: unit tests under qemu"
+[ -f build-arm64/tests/stylo_lsp_tests ] || fail "stylo-lsp's tests were not built for ARM64"
 ctest --test-dir build-arm64 --output-on-failure -j2
 
-step "ARM64 Linux: end-to-end tests against the ARM64 program under qemu"
-STYLO_TEST_BINARY="$PWD/build-arm64/stylo" STYLO_TEST_WRAPPER="qemu-aarch64 -L /usr/aarch64-linux-gnu" \
-  build/tests/stylo_cli_tests
+step "ARM64 Linux: end-to-end tests against the ARM64 programs under qemu"
+qemu="qemu-aarch64 -L /usr/aarch64-linux-gnu"
+STYLO_TEST_BINARY="$PWD/build-arm64/stylo" STYLO_TEST_WRAPPER="$qemu" build/tests/stylo_cli_tests
+STYLO_TEST_REPORT_BINARY="$PWD/build-arm64/stylo-report" STYLO_TEST_WRAPPER="$qemu" build/tests/stylo_report_cli_tests
 
 echo "cross checks passed"

@@ -2,7 +2,9 @@
 // The end-to-end harness: runs a built program through a POSIX shell in a
 // work directory of its own, standard output and error captured apart.
 // STYLO_TEST_WRAPPER names a command put before the program (valgrind,
-// wine, qemu). Shared by the tests of stylo and of its companion programs.
+// wine, qemu), and STYLO_TEST_SYSTEM=windows says the program is a Windows
+// one (see from_windows_text). Shared by the tests of stylo and of its
+// companion programs.
 
 #include <sys/wait.h>
 
@@ -18,6 +20,25 @@ namespace cli_harness {
 inline std::string from_environment(const char* name, const char* otherwise = "") {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0' ? value : otherwise;
+}
+
+// A Windows program, run under wine: its lines of text end in CR LF, and the
+// tests that need POSIX-only means (strace, FIFOs, symbolic links) skip.
+inline const bool windows = from_environment("STYLO_TEST_SYSTEM") == "windows";
+
+#define SKIP_ON_WINDOWS(why) \
+  if (cli_harness::windows) GTEST_SKIP() << "not on Windows: " << why
+
+// Windows text as the tests expect POSIX text: each CR LF becomes a line
+// feed. A line feed without its CR fails the test.
+inline std::string from_windows_text(const std::string& bytes, const char* stream) {
+  std::string text;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+    if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) ADD_FAILURE() << "a line without CR LF on " << stream;
+    text += bytes[i];
+  }
+  return text;
 }
 
 inline const std::string& work_dir() {

@@ -41,27 +41,13 @@ const std::string stylo = from_environment("STYLO_TEST_BINARY", STYLO_BINARY);
 // the test harness only (the program itself reads no environment variable).
 const std::string wrapper = from_environment("STYLO_TEST_WRAPPER");
 
-const bool windows = from_environment("STYLO_TEST_SYSTEM") == "windows";
-
-#define SKIP_ON_WINDOWS(why) \
-  if (windows) GTEST_SKIP() << "not on Windows: " << why
+using cli_harness::from_windows_text;
+using cli_harness::windows;
 
 // The program's name as a Windows program receives it from wine.
 std::string name_under_wine(std::string unix_path) {
   for (char& c : unix_path) c = c == '/' ? '\\' : c;
   return "Z:" + unix_path;
-}
-
-// Windows text as the tests expect POSIX text: each CR LF becomes a line
-// feed. A line feed without its CR fails the test.
-std::string from_windows_text(const std::string& bytes, const char* stream) {
-  std::string text;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
-    if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) ADD_FAILURE() << "a line without CR LF on " << stream;
-    text += bytes[i];
-  }
-  return text;
 }
 
 struct outcome {

@@ -1,13 +1,15 @@
 // End-to-end tests of stylo-report: every format on names with hard bytes,
 // parsed back; the exit statuses and messages; the whole-or-nothing output
 // file; the baseline; the findings and columns against stylo's own; the
-// directory walk.
+// directory walk. Run against a Windows program (see cli_harness.h), the
+// messages end in CR LF and the report in a line feed, as on every system.
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <regex>
+#include <vector>
 
 #include "cli_harness.h"
 
@@ -17,6 +19,7 @@ using cli_harness::outcome;
 using cli_harness::path;
 using cli_harness::quote;
 using cli_harness::slurp;
+using cli_harness::windows;
 using cli_harness::write;
 
 const std::string report = cli_harness::from_environment("STYLO_TEST_REPORT_BINARY", STYLO_REPORT_BINARY);
@@ -25,7 +28,9 @@ const std::string report = cli_harness::from_environment("STYLO_TEST_REPORT_BINA
 outcome run(const std::string& command) {
   std::string cmd = command;
   for (std::size_t at; (at = cmd.find("STYLO ")) != std::string::npos;) cmd.replace(at, 5, quote(STYLO_BINARY));
-  return cli_harness::run(cmd, "REPORT", report);
+  outcome r = cli_harness::run(cmd, "REPORT", report);
+  if (windows) r.err = cli_harness::from_windows_text(r.err, "stderr");
+  return r;
 }
 
 bool have(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
@@ -44,17 +49,27 @@ std::string gcc_line(const std::string& file, int line, int column, const std::s
 // every name, XML is well-formed, workflow commands stay one line each.
 TEST(Report, NamesWithHardBytesInEveryFormat) {
   if (!have("python3") || !have("xmllint")) GTEST_SKIP() << "python3 and xmllint (libxml2-utils) are needed";
-  const std::string names[] = {
-      "a b.c",                                 // blank
-      "q\"u'o\\te.c",                          // quotes, backslash
-      "p%20#&<>:,;=?@[].c",                    // percent, URI and XML delimiters, workflow separators
-      "caf\xC3\xA9 \xE6\x97\xA5\xF0\x9F\x98\x80.c",  // UTF-8 outside ASCII, beyond the BMP
-      "bad\xFF\xC3(\xED\xA0\x80.c",            // bytes that are not UTF-8, a surrogate
-      "c\x01\x1F\x7F\t\r.c",                   // control characters, XML cannot hold most
-      "n\nl.c",                                // line feed
-      "-x.c",                                  // leading dash
-      "\xEF\xBF\xBE.c",                        // U+FFFE, which XML cannot hold
+  // Windows holds no name with quotes, '<', ':' and the like, control
+  // characters or bytes that are not UTF-8: those are POSIX's only.
+  const struct {
+    std::string name;
+    bool posix_only;
+  } all_names[] = {
+      {"a b.c", false},                                 // blank
+      {"q\"u'o\\te.c", true},                          // quotes, backslash
+      {"p%20#&<>:,;=?@[].c", true},                     // percent, URI and XML delimiters, workflow separators
+      {"p%20#&',;=@[].c", false},                       // the same, as far as Windows allows
+      {"caf\xC3\xA9 \xE6\x97\xA5\xF0\x9F\x98\x80.c", false},  // UTF-8 outside ASCII, beyond the BMP
+      {"bad\xFF\xC3(\xED\xA0\x80.c", true},             // bytes that are not UTF-8, a surrogate
+      {"c\x01\x1F\x7F\t\r.c", true},                    // control characters, XML cannot hold most
+      {"n\nl.c", true},                                 // line feed
+      {"-x.c", false},                                  // leading dash
+      {"\xEF\xBF\xBE.c", false},                        // U+FFFE, which XML cannot hold
   };
+  std::vector<std::string> names;
+  for (const auto& n : all_names) {
+    if (!windows || !n.posix_only) names.push_back(n.name);
+  }
   std::filesystem::remove_all(path("names"));
   std::filesystem::create_directory(path("names"));
   std::string listed;
@@ -74,7 +89,7 @@ TEST(Report, NamesWithHardBytesInEveryFormat) {
       const outcome parsed = run("xmllint --noout " + file + " && xmllint --xpath 'count(//" +
                                  (format == "junit" ? std::string("testcase") : std::string("error")) + ")' " + file);
       EXPECT_EQ(parsed.status, 0) << format << ": " << parsed.err;
-      EXPECT_EQ(parsed.out, std::to_string(std::size(names) + 1) + "\n") << format;
+      EXPECT_EQ(parsed.out, std::to_string(names.size() + 1) + "\n") << format;
     } else if (format == "gcc") {
       EXPECT_EQ(slurp(path(file)).find(gcc_line("names/a b.c", 1, 1, kw_if, "keyword-space")) != std::string::npos,
                 true);
@@ -152,11 +167,13 @@ TEST(Report, ExitStatusesAndMessages) {
   EXPECT_EQ(run("REPORT --output=old.txt a.c missing.c").status, 2);
   EXPECT_EQ(slurp(path("old.txt")), gcc_line("a.c", 1, 1, kw_if, "keyword-space"));
 
+  // Help and version are text, in the system's lines.
+  const auto text = [](const std::string& out) { return windows ? cli_harness::from_windows_text(out, "stdout") : out; };
   const outcome help = run("REPORT --help");
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("Usage: stylo-report [OPTION]... [NAME]...\n", 0), 0u) << help.out;
+  EXPECT_EQ(text(help.out).rfind("Usage: stylo-report [OPTION]... [NAME]...\n", 0), 0u) << help.out;
   const outcome version = run("REPORT --version");
-  EXPECT_TRUE(std::regex_match(version.out, std::regex("stylo-report [0-9]+\\.[0-9]+(\\.[0-9]+)?\n"))) << version.out;
+  EXPECT_TRUE(std::regex_match(text(version.out), std::regex("stylo-report [0-9]+\\.[0-9]+(\\.[0-9]+)?\n"))) << version.out;
 }
 
 // A baseline made from one version of a file, applied to later versions: in
@@ -239,29 +256,45 @@ TEST(Report, FindingsAreStylosWithTheirColumns) {
   }
 }
 
-// Directories are walked for .c and .h files in the sorted order of their
-// whole names; links inside are not followed.
-TEST(Report, DirectoryWalk) {
-  std::filesystem::remove_all(path("tree"));
-  std::filesystem::remove_all(path("outside"));
-  for (const char* dir : {"tree/a", "tree/a/deep", "outside"}) std::filesystem::create_directories(path(dir));
-  for (const char* file : {"tree/z.c", "tree/a.h", "tree/a/b.c", "tree/a/deep/c.h", "tree/a.c", "tree/notes.txt",
-                           "tree/a.cc", "outside/o.c"}) {
-    write(file, "if(x)\n");
+void make_tree(const std::string& top, std::initializer_list<const char*> files) {
+  std::filesystem::remove_all(path(top));
+  for (const char* file : files) {
+    std::filesystem::create_directories(std::filesystem::path(path(top + "/" + file)).parent_path());
+    write(top + "/" + file, "if(x)\n");
   }
-  symlink("../outside/o.c", path("tree/link.c").c_str());
-  symlink("../outside", path("tree/linked").c_str());
+}
+
+// Directories are walked for .c and .h files in the sorted order of their
+// whole names, each after its directory's name as given and a '/' (none
+// after a separator the name ends in: '/', or '\' on Windows).
+TEST(Report, DirectoryWalk) {
+  make_tree("tree", {"z.c", "a.h", "a/b.c", "a/deep/c.h", "a.c", "notes.txt", "a.cc"});
+  const auto walked = [](const std::string& top) {
+    return gcc_line(top + "a.c", 1, 1, kw_if, "keyword-space") + gcc_line(top + "a.h", 1, 1, kw_if, "keyword-space") +
+           gcc_line(top + "a/b.c", 1, 1, kw_if, "keyword-space") +
+           gcc_line(top + "a/deep/c.h", 1, 1, kw_if, "keyword-space") +
+           gcc_line(top + "z.c", 1, 1, kw_if, "keyword-space");
+  };
   const outcome r = run("REPORT tree/ clean-name-missing.c");
-  EXPECT_EQ(r.out, gcc_line("tree/a.c", 1, 1, kw_if, "keyword-space") +
-                       gcc_line("tree/a.h", 1, 1, kw_if, "keyword-space") +
-                       gcc_line("tree/a/b.c", 1, 1, kw_if, "keyword-space") +
-                       gcc_line("tree/a/deep/c.h", 1, 1, kw_if, "keyword-space") +
-                       gcc_line("tree/z.c", 1, 1, kw_if, "keyword-space"));
+  EXPECT_EQ(r.out, walked("tree/"));
   EXPECT_EQ(r.status, 2);
-  // "." walks without "./" before the names; a link named by the user is followed.
-  EXPECT_EQ(run("cd tree/a && REPORT . ../linked").out,
-            gcc_line("b.c", 1, 1, kw_if, "keyword-space") + gcc_line("deep/c.h", 1, 1, kw_if, "keyword-space") +
-                gcc_line("../linked/o.c", 1, 1, kw_if, "keyword-space"));
+  EXPECT_EQ(run("REPORT tree").out, walked("tree/"));
+  if (windows) {
+    EXPECT_EQ(run("REPORT 'tree\\'").out, walked("tree\\"));
+  }
+  // "." walks without "./" before the names.
+  EXPECT_EQ(run("cd tree/a && REPORT .").out,
+            gcc_line("b.c", 1, 1, kw_if, "keyword-space") + gcc_line("deep/c.h", 1, 1, kw_if, "keyword-space"));
+}
+
+// Links inside a directory are not followed; a link named by the user is.
+TEST(Report, DirectoryWalkLinks) {
+  SKIP_ON_WINDOWS("symbolic links made here are ordinary files and directories to wine");
+  make_tree("links", {"a/b.c", "outside/o.c"});
+  ASSERT_EQ(symlink("../outside/o.c", path("links/a/link.c").c_str()), 0);
+  ASSERT_EQ(symlink("../outside", path("links/a/linked").c_str()), 0);
+  EXPECT_EQ(run("cd links/a && REPORT . linked").out,
+            gcc_line("b.c", 1, 1, kw_if, "keyword-space") + gcc_line("linked/o.c", 1, 1, kw_if, "keyword-space"));
 }
 
 }  // namespace

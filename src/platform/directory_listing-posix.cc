@@ -41,4 +41,6 @@ bool is_directory(const std::string& name) {
   return !name.empty() && ::stat(name.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+bool ends_in_separator(std::string_view directory) { return directory.ends_with('/'); }
+
 }  // namespace stylo::platform

@@ -42,4 +42,6 @@ bool is_directory(const std::string& name) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool ends_in_separator(std::string_view directory) { return directory.ends_with('/') || directory.ends_with('\\'); }
+
 }  // namespace stylo::platform

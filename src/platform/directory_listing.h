@@ -3,6 +3,7 @@
 /// directories named on its command line.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace stylo::platform {
@@ -22,6 +23,10 @@ struct directory_entry {
 /// without "." and "..", in no particular order. False when it cannot be
 /// read; `entries` is then empty.
 bool list_directory(const std::string& directory, std::vector<directory_entry>& entries);
+
+/// Whether `directory` ends in a separator ('/'; on Windows '\\' as well),
+/// so that an entry's name follows it as it is.
+bool ends_in_separator(std::string_view directory);
 
 /// Whether `name`, as given by the user, is a directory: a link to one
 /// counts, since the user named it.

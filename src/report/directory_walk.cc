@@ -12,7 +12,7 @@ bool is_c_source(std::string_view name) { return name.ends_with(".c") || name.en
 
 std::string joined(const std::string& directory, const std::string& name) {
   if (directory == ".") return name;  // "src/a.c", as git names it, not "./src/a.c"
-  if (directory.ends_with('/')) return directory + name;
+  if (platform::ends_in_separator(directory)) return directory + name;
   return directory + "/" + name;
 }
 

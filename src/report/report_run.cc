@@ -165,8 +165,18 @@ int run_report(const std::vector<std::string>& arguments) {
   options given;
   if (const std::string error = parse_options(arguments, given); !error.empty()) return usage_error(error);
   if (given.help || given.version) {
+    // Text for a reader, in the system's lines, as the messages are; the
+    // report itself is data, the same bytes on every system.
     const std::string text = given.help ? help_text() : "stylo-report " + std::string(tool_version) + "\n";
-    return platform::write_all(platform::output_stream::standard_output, text) == 0 ? 0 : 2;
+    std::string lines;
+    for (const char c : text) {
+      if (c == '\n') {
+        lines += platform::line_end;
+      } else {
+        lines += c;
+      }
+    }
+    return platform::write_all(platform::output_stream::standard_output, lines) == 0 ? 0 : 2;
   }
   std::optional<baseline> known;
   if (!given.baseline.empty()) {
