@@ -131,7 +131,13 @@ void expect_same_masks_as_portable() {
   const std::string alphabet = "(=\"'#/\n\r*\\!+-fhreiocl \x1A";
   for (int round = 0; round < 100; ++round) {
     std::string text(400, ' ');
-    for (char& c : text) c = alphabet[rng() % alphabet.size()];
+    // Every other round with few 0x1A and line feeds, so that text is
+    // measured in long steps and its last line feed looked for far back.
+    const bool sparse = round % 2 == 1;
+    for (char& c : text) {
+      c = alphabet[rng() % alphabet.size()];
+      if (sparse && (c == '\x1A' || c == '\n') && rng() % 16 != 0) c = ' ';
+    }
     for (std::size_t at = 2; at + 67 <= text.size(); ++at) {
       const char* p = text.data() + at;
       ASSERT_EQ(search::code_stops(p), portable_search::code_stops(p)) << round << " " << at;
@@ -157,6 +163,9 @@ void expect_same_masks_as_portable() {
         const stylo::text_extent want = portable_search::measure_text(p, length);
         ASSERT_EQ(got.length, want.length);
         ASSERT_EQ(got.line_feeds, want.line_feeds);
+        if (want.line_feeds != 0) {
+          ASSERT_EQ(got.last_line_feed, want.last_line_feed);
+        }
       }
     }
   }
