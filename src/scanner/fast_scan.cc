@@ -205,13 +205,45 @@ STYLO_ALWAYS_INLINE const char* scan_to_finding(const char* const start, const c
     // are: only the '(' and '=' outside them are looked at.
     if (search::whole_windows && available == 64 && state.skip != skip_kind::literal) {
       const code_window w = search::code_window_at(base);
-      if (whole_window skips; skips_of_window(w, base, state.skip, skips)) {
+      // The commonest windows need none of the arithmetic of
+      // skips_of_window, and leave the state as it was: code in which no
+      // skip begins, and the middle of a line skip or a block comment that
+      // does not end here. (The backslashes before a line end are counted
+      // from where its skip began; no run of them can reach back over a
+      // later '#' or '/', so the line's last start need not be kept.)
+      bool unchanged = false;
+      switch (state.skip) {
+        case skip_kind::none:
+          unchanged = (w.line_starts | w.comment_opens | w.double_quotes | w.single_quotes) == 0;
+          break;
+        case skip_kind::rest_of_line:
+          if (w.line_feeds == 0) {
+            base += 64;
+            continue;
+          }
+          break;
+        case skip_kind::block_comment:
+          // Not where a "*/" or "/*" may straddle the edge; see skips_of_window.
+          if (w.comment_closes == 0 && base[63] != '*' && (w.comment_opens >> 63) == 0) {
+            base += 64;
+            continue;
+          }
+          break;
+        case skip_kind::literal:
+          break;
+      }
+      whole_window skips{};
+      if (unchanged || skips_of_window(w, base, state.skip, skips)) {
         for (std::uint64_t stops = search::finding_stops(base) & ~skips.passed; stops != 0; stops &= stops - 1) {
           const char* const stop = base + lowest_bit(stops);
           if (is_finding(start, stop)) {
             kept = {};
             return stop;
           }
+        }
+        if (unchanged) {
+          base += 64;
+          continue;
         }
         if (skips.line_open) {
           // Backslashes before the line end are counted from the line's
