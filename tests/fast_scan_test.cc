@@ -72,7 +72,8 @@ TEST(FastScan, AgreesOnSourceLikeLines) {
       "/* a long block comment that goes on well past the end of one window of sixty-four bytes",
       "   and ends here */ if(z)", "#\tif(x)", "\\", "//", "x = '\"'; y = '\\''; if(q)", "a =//- b",
       "x = '\"'; if(y) z = '\"';", "\tputs(\"say \\\"if(x)\\\" =- \\\"twice\\\"\");",
-      "#define X \\\\", "if(y)"};
+      "#define X \\\\", "if(y)", "a = \\\"if(x)\"; b = \\'c'; if(y)",
+      "\tmsg(\"%\\\\\\\"\\t if(x) =- \\\\\"); if(y) s = \"%\\\\\\\\\"; if(z)"};
   std::mt19937 rng(64);
   for (int round = 0; round < 3000; ++round) {
     std::string text;
