@@ -16,7 +16,7 @@ cmake --build build-fuzz -j2
 root="$PWD"
 mkdir -p build-fuzz/findings
 status=0
-for target in scan list; do
+for target in scan list lsp; do
   # New inputs go to a scratch corpus; the seeds in the repository are only read.
   work="$root/build-fuzz/corpus-$target"
   mkdir -p "$work"

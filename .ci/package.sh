@@ -56,24 +56,35 @@ trap 'rm -rf "$tmp"' EXIT
 build/stylo examples/demo.c > "$tmp/expected.out"
 [ -s "$tmp/expected.out" ] || fail "build/stylo finds nothing in examples/demo.c"
 
-# check_tree <root>: the root holds exactly the program and its manual page,
-# the program works, and the page is the one in the source tree.
+# The programs installed: one for each manual page in man/ (stylo and its
+# companions), each in bin/ with its page in share/man/man1/.
+programs=$(cd man && ls -- *.1 | sed 's/\.1$//' | sort)
+installed_files() {
+  local prefix=$1 program
+  for program in $programs; do printf '%s\n' "$prefix/bin/$program" "$prefix/share/man/man1/$program.1"; done | sort
+}
+
+# check_tree <root>: the root holds exactly the programs and their manual
+# pages, stylo works, and each page is the one in the source tree.
 check_tree() {
-  local root=$1 listed
+  local root=$1 listed program
   listed=$(cd "$root" && find . -type f -o -type l | sort)
-  [ "$listed" = "$(printf '%s\n' ./bin/stylo ./share/man/man1/stylo.1)" ] ||
-    fail "$root holds other files than bin/stylo and share/man/man1/stylo.1:
+  [ "$listed" = "$(installed_files . | sort)" ] ||
+    fail "$root holds other files than the programs and their pages:
 $listed"
   "$root/bin/stylo" examples/demo.c > "$tmp/got.out"
   cmp -s "$tmp/expected.out" "$tmp/got.out" || fail "$root/bin/stylo does not give the warnings of build/stylo"
-  cmp -s man/stylo.1 "$root/share/man/man1/stylo.1" || fail "$root/share/man/man1/stylo.1 is not man/stylo.1"
+  for program in $programs; do
+    cmp -s "man/$program.1" "$root/share/man/man1/$program.1" ||
+      fail "$root/share/man/man1/$program.1 is not man/$program.1"
+  done
 }
 
 step "cmake --install with --prefix"
 cmake --install build --prefix "$tmp/prefix" > /dev/null
 check_tree "$tmp/prefix"
-grep -v -e '/bin/stylo$' -e '/share/man/man1/stylo.1$' build/install_manifest.txt &&
-  fail "the install manifest lists other files"
+[ "$(sed "s|^$tmp/prefix|.|" build/install_manifest.txt | sort)" = "$(installed_files . | sort)" ] ||
+  fail "the install manifest lists other files: $(cat build/install_manifest.txt)"
 
 step "cmake --install with DESTDIR"
 configured_prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' build/CMakeCache.txt)
@@ -107,8 +118,10 @@ grep -qE '^100% tests passed, 0 tests failed out of [1-9]' "$tmp/ctest-fetched.o
   fail "the unit tests built with GoogleTest fetched did not all run and pass"
 
 step "manual page"
-groff -ww -man -Tutf8 man/stylo.1 > /dev/null 2> "$tmp/groff.err" || fail "groff failed"
-[ ! -s "$tmp/groff.err" ] || fail "groff warns: $(cat "$tmp/groff.err")"
+for program in $programs; do
+  groff -ww -man -Tutf8 "man/$program.1" > /dev/null 2> "$tmp/groff.err" || fail "groff failed on $program.1"
+  [ ! -s "$tmp/groff.err" ] || fail "groff warns on $program.1: $(cat "$tmp/groff.err")"
+done
 MANWIDTH=1000 man -l "$tmp/prefix/share/man/man1/stylo.1" 2> "$tmp/man.err" | col -b > "$tmp/man.txt"
 [ ! -s "$tmp/man.err" ] || fail "man -l warns: $(cat "$tmp/man.err")"
 MANPATH="$tmp/prefix/share/man" man -w stylo | grep -qx "$tmp/prefix/share/man/man1/stylo.1" ||
@@ -145,9 +158,9 @@ deb=${debs[0]}
 dpkg-deb -I "$deb"
 dpkg-deb -c "$deb"
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort > "$tmp/deb.files"
-[ "$(cat "$tmp/deb.files")" = "$(printf '%s\n' ./usr/bin/stylo ./usr/share/doc/stylo/changelog.Debian.gz \
-  ./usr/share/doc/stylo/copyright ./usr/share/lintian/overrides/stylo ./usr/share/man/man1/stylo.1.gz)" ] ||
-  fail "the package holds other files than the program, its compressed manual page, copyright, changelog and lintian overrides:
+[ "$(cat "$tmp/deb.files")" = "$( { installed_files ./usr | sed 's/\.1$/.1.gz/'; printf '%s\n' \
+  ./usr/share/doc/stylo/changelog.Debian.gz ./usr/share/doc/stylo/copyright ./usr/share/lintian/overrides/stylo; } | sort)" ] ||
+  fail "the package holds other files than the programs, their compressed manual pages, copyright, changelog and lintian overrides:
 $(cat "$tmp/deb.files")"
 [ "$(dpkg-deb -f "$deb" Package)" = stylo ] || fail "package name"
 dpkg-deb -f "$deb" Maintainer | grep -qE '^The stylo authors <[^<>@ ]+@[^<>@ ]+>$' ||
@@ -162,7 +175,11 @@ depends=$(dpkg-deb -f "$deb" Depends)
 [ "$(printf '%s\n' "$depends" | tr ',' '\n' | sed -E 's/^ *([^ ]+).*/\1/' | sort | tr '\n' ' ')" = "libc6 libgcc-s1 libstdc++6 " ] ||
   fail "Depends names other packages than libc6, libgcc-s1 and libstdc++6: $depends"
 dpkg-deb -x "$deb" "$tmp/deb"
-file "$tmp/deb/usr/bin/stylo" | grep -q ', stripped' || fail "the packaged program is not stripped"
+for program in $programs; do
+  file "$tmp/deb/usr/bin/$program" | grep -q ', stripped' || fail "the packaged $program is not stripped"
+  gzip -dc "$tmp/deb/usr/share/man/man1/$program.1.gz" | cmp -s "man/$program.1" - ||
+    fail "the packaged manual page of $program is not man/$program.1"
+done
 "$tmp/deb/usr/bin/stylo" examples/demo.c > "$tmp/got.out"
 cmp -s "$tmp/expected.out" "$tmp/got.out" || fail "the packaged program does not give the warnings of build/stylo"
 gzip -dc "$tmp/deb/usr/share/man/man1/stylo.1.gz" | cmp -s man/stylo.1 - ||
@@ -181,7 +198,10 @@ lintian "$deb" > "$tmp/lintian.out" 2> /dev/null || fail "lintian: $(cat "$tmp/l
 
 step "integration tests, with git, make, node, vim and emacs present"
 cmake -S . -B build > /dev/null
-ctest --test-dir build --output-on-failure -R '^integration\.' | tee "$tmp/ctest.out"
+# The language server's editors and client have their own step (.ci/lsp.sh).
+ctest --test-dir build --output-on-failure \
+  -R '^integration\.(pre_commit|git_recipes|parallel_recipe|vim_compiler|emacs_compilation|problem_matcher|vscode_tasks)$' |
+  tee "$tmp/ctest.out"
 ! grep -q 'Skipped' "$tmp/ctest.out" || fail "an integration test was skipped"
 [ "$(grep -c ' Passed ' "$tmp/ctest.out")" -eq 7 ] || fail "not all seven integration tests ran"
 

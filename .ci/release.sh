@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # CI, after .ci/run has built build/: makes the release with
-# scripts/release.sh and checks what it made. Both Debian packages must be
-# clean under lintian; the checksums must check; each archive must hold
-# exactly its files; the static program must need no library and give, byte
-# for byte, the output of build/stylo; each program must run on its own
-# platform (arm64 under qemu, Windows under wine). A second run must give the
-# same bytes. Exits non-zero on the first failure.
+# scripts/release.sh and checks what it made. The version must be the
+# release's on the tagged commit only, and any other commit's must sort
+# after it and name the commit. Both Debian packages must be clean under
+# lintian; the checksums must check; each archive must hold exactly what
+# `cmake --install` installs, the licence and the users' README; the tarball
+# must install with its README's command on a fresh account, and the zip
+# README's cmd recipe must pass a name outside ASCII to stylo.exe under wine;
+# the static program must need no library and give, byte for byte, the
+# output of build/stylo; each program must run on its own platform (arm64
+# under qemu, Windows under wine). A second run must give the same bytes.
+# Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . .ci/lib.sh
@@ -29,12 +34,44 @@ trap 'rm -rf "$tmp"' EXIT
 
 step "scripts/release.sh"
 bash scripts/release.sh
-version=$(sed -nE 's/^project\(stylo VERSION ([0-9.]+)[ )].*/\1/p' CMakeLists.txt)
+read -r release_version version < <(cmake -P cmake/PackageVersion.cmake)
 linux=stylo-$version-linux-x86_64
 windows=stylo-$version-windows-x86_64
 [ "$(cd dist && ls | sort)" = "$(printf '%s\n' SHA256SUMS "$linux.tar.gz" "$windows.zip" \
   "stylo_$version-1_amd64.deb" "stylo_$version-1_arm64.deb" | sort)" ] ||
   fail "dist/ does not hold exactly the four artifacts and SHA256SUMS: $(ls dist)"
+
+step "version"
+# The release is the commit tagged v<version>; any other commit's packages
+# follow it and name the commit. Both cases, on a clone where the commit is
+# tagged and then followed by another, and as git archives without git.
+if git describe --exact-match --match "v$release_version" HEAD > /dev/null 2>&1 &&
+  [ -z "$(git status --porcelain --untracked-files=no)" ]; then
+  [ "$version" = "$release_version" ] || fail "the tagged commit gives version $version, not $release_version"
+else
+  expected=$release_version+git$(date -u -d "@$(git log -1 --format=%ct)" +%Y%m%d.%H%M%S).$(git rev-parse --short=7 HEAD)
+  [ "$version" = "$expected" ] || fail "this commit gives version $version, not $expected"
+fi
+package_version() { # package_version <tree>: the version cmake/PackageVersion.cmake gives it
+  cmake -DSTYLO_SOURCE_DIR="$1" -P cmake/PackageVersion.cmake | cut -d' ' -f2
+}
+git clone -q --no-hardlinks . "$tmp/clone"
+clone_git() { git -C "$tmp/clone" -c user.name=CI -c user.email=ci@example.org "$@"; }
+clone_git tag -f -a "v$release_version" -m "stylo $release_version" HEAD > /dev/null
+mkdir "$tmp/archive-release" "$tmp/archive-later"
+clone_git archive HEAD | tar -x -C "$tmp/archive-release"
+later_time=$(($(clone_git log -1 --format=%ct) + 60))
+GIT_COMMITTER_DATE="@$later_time +0000" clone_git commit -q --allow-empty -m later
+later=$release_version+git$(date -u -d "@$later_time" +%Y%m%d.%H%M%S).$(clone_git rev-parse --short=7 HEAD)
+clone_git archive HEAD | tar -x -C "$tmp/archive-later"
+for tree in clone archive-release archive-later; do
+  echo "$tree: $(package_version "$tmp/$tree")"
+done
+[ "$(package_version "$tmp/archive-release")" = "$release_version" ] || fail "the archive of the tagged commit is not the release"
+[ "$(package_version "$tmp/clone")" = "$later" ] || fail "the commit after the release does not give version $later"
+[ "$(package_version "$tmp/archive-later")" = "$later" ] || fail "the archive of the commit after the release does not give version $later"
+dpkg --compare-versions "$later-1" gt "$release_version-1" || fail "$later-1 does not sort after $release_version-1"
+grep -qE "^ +rev: v$release_version( |\$)" README.md || fail "the README's pre-commit example does not name the tag v$release_version"
 
 step "checksums"
 (cd dist && sha256sum -c SHA256SUMS) || fail "sha256sum -c SHA256SUMS"
@@ -91,20 +128,29 @@ qemu-aarch64 -L /usr/aarch64-linux-gnu "$tmp/arm64/usr/bin/stylo" examples/demo.
   fail "the arm64 program does not run under qemu"
 build/stylo examples/demo.c | cmp -s - "$tmp/arm64.out" || fail "the arm64 program does not give the warnings of build/stylo"
 
-step "static Linux program"
-tar tzf "dist/$linux.tar.gz" > "$tmp/tar.list"
-[ "$(cat "$tmp/tar.list")" = "$(printf '%s\n' "$linux/" "$linux/LICENSE" "$linux/README.md" "$linux/stylo" "$linux/stylo.1")" ] ||
+# What `cmake --install` installs, the archives must hold: every program and
+# every manual page.
+cmake --install build --prefix "$tmp/installed" > /dev/null
+installed=$(cd "$tmp/installed" && find . -type f | sed 's|^\./||' | sort)
+[ -n "$installed" ] || fail "cmake --install build installs nothing"
+readme() { # readme <source>: the users' README as release.sh fills it in
+  sed -e "s/@VERSION@/$version/g" -e "s/@RELEASE@/$release_version/g" "$1"
+}
+
+step "static Linux programs"
+tar tzf "dist/$linux.tar.gz" | grep -v '/$' > "$tmp/tar.list"
+[ "$(cat "$tmp/tar.list")" = "$( (printf '%s\n' LICENSE README.md && echo "$installed") | sed "s|^|$linux/|" | sort)" ] ||
   fail "$linux.tar.gz holds: $(cat "$tmp/tar.list")"
 tar -C "$tmp" -xzf "dist/$linux.tar.gz"
-static=$tmp/$linux/stylo
+static=$tmp/$linux/bin/stylo
 readelf -d "$static" > "$tmp/readelf.out" 2>&1
 grep -qx 'There is no dynamic section in this file.' "$tmp/readelf.out" ||
   fail "the static program has a dynamic section: $(head -n 5 "$tmp/readelf.out")"
 readelf -h "$static" | grep -qE 'Type: +EXEC' || fail "the static program is not a plain (non-PIE) executable"
 file "$static" | grep -q 'x86-64' || fail "the static program is not an x86-64 program"
 cmp -s LICENSE "$tmp/$linux/LICENSE" || fail "the tarball's LICENSE is not LICENSE"
-cmp -s README.md "$tmp/$linux/README.md" || fail "the tarball's README.md is not README.md"
-cmp -s man/stylo.1 "$tmp/$linux/stylo.1" || fail "the tarball's stylo.1 is not man/stylo.1"
+readme packaging/README-linux.md | cmp -s - "$tmp/$linux/README.md" || fail "the tarball's README.md is not packaging/README-linux.md"
+cmp -s man/stylo.1 "$tmp/$linux/share/man/man1/stylo.1" || fail "the tarball's stylo.1 is not man/stylo.1"
 run_all "$tmp/static-run" "$static"
 same_as_build "$tmp/static-run" "the static program"
 # With nothing else in its root: no loader, no library, no locale files.
@@ -117,15 +163,38 @@ if [ "$(id -u)" = 0 ]; then
 else
   echo "not root: the static program is not run alone in a chroot"
 fi
+# The README's install command, on an account made from /etc/skel, in the
+# directory holding the archive; then, in a new login shell, stylo and its
+# manual are found.
+install_command=$(grep -E '^mkdir -p ~/\.local && tar ' "$tmp/$linux/README.md")
+sed 's/^ *//' README.md > "$tmp/readme.lines"
+grep -qxF -- "${install_command//"$version"/$release_version}" "$tmp/readme.lines" ||
+  fail "README.md's Install does not give the tarball README's command: $install_command"
+home=$tmp/home
+mkdir "$home"
+cp -R /etc/skel/. "$home/"
+fresh_login() { (cd "$1" && env -i HOME="$home" TERM=dumb MANPAGER=cat bash -lc "$2"); }
+fresh_login dist "$install_command" || fail "the README's install command failed: $install_command"
+[ "$(cd "$home/.local" && find . -type f | sed 's|^\./||' | sort)" = "$installed" ] ||
+  fail "the install command did not put in ~/.local exactly what cmake --install installs"
+fresh_login "$PWD" 'command -v stylo' > "$tmp/found" || true
+[ "$(cat "$tmp/found")" = "$home/.local/bin/stylo" ] || fail "a new login does not find stylo in ~/.local/bin: $(cat "$tmp/found")"
+fresh_login "$PWD" 'stylo examples/demo.c' | cmp -s - <(build/stylo examples/demo.c) ||
+  fail "the installed stylo does not give the warnings of build/stylo"
+fresh_login "$PWD" 'man -w stylo' > "$tmp/found" 2>&1 || true
+[ "$(cat "$tmp/found")" = "$home/.local/share/man/man1/stylo.1" ] || fail "man does not find stylo's page in ~/.local: $(cat "$tmp/found")"
+fresh_login "$PWD" 'man stylo' > "$tmp/man.out" 2> /dev/null || fail "man stylo failed"
+grep -q 'EXIT STATUS' "$tmp/man.out" || fail "man stylo does not show the manual"
 
 step "Windows zip"
 unzip -Z1 "dist/$windows.zip" > "$tmp/zip.list"
-[ "$(cat "$tmp/zip.list")" = "$(printf '%s\n' "$windows/LICENSE" "$windows/README.md" "$windows/stylo.exe" "$windows/stylo.html")" ] ||
+[ "$(cat "$tmp/zip.list")" = "$( (printf '%s\n' LICENSE README.txt && echo "$installed" |
+  sed -E -e 's|^bin/(.*)|\1.exe|' -e 's|^share/man/man1/(.*)\.1$|\1.html|') | sed "s|^|$windows/|" | sort)" ] ||
   fail "$windows.zip holds: $(cat "$tmp/zip.list")"
 unzip -l "dist/$windows.zip"
 unzip -q -d "$tmp" "dist/$windows.zip"
 cmp -s LICENSE "$tmp/$windows/LICENSE" || fail "the zip's LICENSE is not LICENSE"
-cmp -s README.md "$tmp/$windows/README.md" || fail "the zip's README.md is not README.md"
+readme packaging/README-windows.txt | cmp -s - "$tmp/$windows/README.txt" || fail "the zip's README.txt is not packaging/README-windows.txt"
 file "$tmp/$windows/stylo.exe" | grep -q 'PE32+ executable (console) x86-64' || fail "stylo.exe is not a Windows x86-64 console program"
 grep -q '<title>STYLO</title>' "$tmp/$windows/stylo.html" || fail "stylo.html is not the manual page"
 grep -q 'EXIT STATUS' "$tmp/$windows/stylo.html" || fail "stylo.html lacks the manual's sections"
@@ -134,6 +203,21 @@ WINEDEBUG=-all /usr/lib/wine/wine64 "$tmp/$windows/stylo.exe" examples/demo.c > 
   fail "stylo.exe does not run under wine"
 build/stylo examples/demo.c | sed 's/$/\r/' | cmp -s - "$tmp/windows.out" ||
   fail "stylo.exe does not give the warnings of build/stylo"
+# The README's cmd recipe, as typed into a console (script gives wine one, as
+# wide as the lines), with the zip's folder on PATH, in a folder holding a
+# file whose name is not ASCII.
+cmd_recipe=$(sed -n 's/^ *\(chcp 65001 .*\)$/\1/p' "$tmp/$windows/README.txt")
+[ -n "$cmd_recipe" ] || fail "the zip's README has no cmd recipe beginning with chcp 65001"
+mkdir "$tmp/cmd"
+cp examples/demo.c "$tmp/cmd/démo ünï.c"
+windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
+(cd "$tmp/cmd" && WINEDEBUG=-all WINEPATH=$(windows_path "$tmp/$windows") \
+  script -qec "stty cols 500; /usr/lib/wine/wine64 cmd /c '$cmd_recipe'" /dev/null) |
+  sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g' | tr -d '\r' > "$tmp/cmd.out" || fail "cmd /c '$cmd_recipe' failed under wine"
+build/stylo "$tmp/cmd/démo ünï.c" | sed "s|^$tmp/cmd/||" | while IFS= read -r line; do
+  printf '%s\\%s\n' "$(windows_path "$tmp/cmd")" "$line"
+done |
+  cmp - "$tmp/cmd.out" || fail "the cmd recipe under wine does not check the file named démo ünï.c: $(cat "$tmp/cmd.out")"
 
 step "a second run gives the same bytes"
 mkdir "$tmp/first"

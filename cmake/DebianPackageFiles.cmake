@@ -1,10 +1,13 @@
 # Run by cpack (CPACK_PRE_BUILD_SCRIPTS) on the staged tree of the Debian
-# package, before the package is made from it. Adds what a Debian package
-# must carry beside the program: the licence as a machine-readable copyright
-# file, the Debian changelog, the manual page compressed; and sets Depends to
-# what dpkg-shlibdeps finds the staged program links, for the package's own
-# architecture (a cross build's libraries are looked up in the cross
-# toolchain's directory).
+# package, before the package is made from it. Sets the package's version
+# from the commit the sources are at (cmake/PackageVersion.cmake); adds what
+# a Debian package must carry beside the programs: the licence as a
+# machine-readable copyright file, the Debian changelog, the manual pages
+# compressed; and sets Depends to what dpkg-shlibdeps finds the staged
+# programs link, for the package's own architecture (a cross build's
+# libraries are looked up in the cross toolchain's directory). It works on
+# whatever `cmake --install` staged: every program in bin/, every page in
+# share/man/man1/.
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
@@ -25,13 +28,31 @@ function(stylo_gzip input output)
   endif()
 endfunction()
 
-# The top entry of the changelog must be the version being packaged.
-set(version "${CPACK_PACKAGE_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
+include("${CPACK_STYLO_SOURCE_DIR}/cmake/PackageVersion.cmake")
+stylo_package_version("${CPACK_STYLO_SOURCE_DIR}" "${CPACK_PACKAGE_VERSION}" package_version)
+set(CPACK_DEBIAN_PACKAGE_VERSION "${package_version}")
+message(STATUS "Version: ${package_version}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
+
+# The changelog's top entry must be the release's. A build of another commit
+# gets an entry of its own above it, naming the commit, dated by it.
+set(release "${CPACK_PACKAGE_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
 file(STRINGS "${CPACK_STYLO_SOURCE_DIR}/packaging/debian/changelog" top LIMIT_COUNT 1)
-if(NOT top MATCHES "^${CPACK_PACKAGE_NAME} \\(${version}\\) ")
-  message(FATAL_ERROR "packaging/debian/changelog begins with '${top}', not with version ${version}")
+if(NOT top MATCHES "^${CPACK_PACKAGE_NAME} \\(${release}\\) ")
+  message(FATAL_ERROR "packaging/debian/changelog begins with '${top}', not with version ${release}")
 endif()
-stylo_gzip("${CPACK_STYLO_SOURCE_DIR}/packaging/debian/changelog" "${work}/changelog.Debian.gz")
+file(READ "${CPACK_STYLO_SOURCE_DIR}/packaging/debian/changelog" changelog)
+if(package_version_COMMIT)
+  stylo_format_time("${package_version_TIME}" "%a, %d %b %Y %H:%M:%S +0000" date)
+  set(changelog "${CPACK_PACKAGE_NAME} (${package_version}-${CPACK_DEBIAN_PACKAGE_RELEASE}) UNRELEASED; urgency=medium
+
+  * Built from commit ${package_version_COMMIT}, not from the ${CPACK_PACKAGE_VERSION} release.
+
+ -- ${CPACK_PACKAGE_CONTACT}  ${date}
+
+${changelog}")
+endif()
+file(WRITE "${work}/changelog" "${changelog}")
+stylo_gzip("${work}/changelog" "${work}/changelog.Debian.gz")
 
 # The copyright file in the machine-readable format (DEP-5), made from
 # LICENSE so that the two cannot differ: its copyright line, then the
@@ -75,10 +96,13 @@ file(COPY_FILE "${CPACK_STYLO_SOURCE_DIR}/packaging/debian/lintian-overrides"
 file(COPY "${work}/${CPACK_PACKAGE_NAME}" DESTINATION "${root}/share/lintian/overrides" ${doc_permissions})
 
 # Debian installs manual pages compressed.
-set(man "${root}/share/man/man1/${CPACK_PACKAGE_NAME}.1")
-stylo_gzip("${man}" "${work}/${CPACK_PACKAGE_NAME}.1.gz")
-file(REMOVE "${man}")
-file(COPY "${work}/${CPACK_PACKAGE_NAME}.1.gz" DESTINATION "${root}/share/man/man1" ${doc_permissions})
+file(GLOB pages "${root}/share/man/man1/*.1")
+foreach(page IN LISTS pages)
+  get_filename_component(page_name "${page}" NAME)
+  stylo_gzip("${page}" "${work}/${page_name}.gz")
+  file(REMOVE "${page}")
+  file(COPY "${work}/${page_name}.gz" DESTINATION "${root}/share/man/man1" ${doc_permissions})
+endforeach()
 
 # The directories made here get the usual mode whatever the umask.
 foreach(dir "${root}/share/doc" "${doc}" "${root}/share/lintian" "${root}/share/lintian/overrides")
@@ -105,7 +129,8 @@ else()
   list(TRANSFORM CPACK_STYLO_TARGET_LIBRARY_DIRS PREPEND -l OUTPUT_VARIABLE library_options)
   set(command dpkg-architecture -a${arch} -c "${shlibdeps}" ${library_options})
 endif()
-execute_process(COMMAND ${command} -O "${root}/bin/${CPACK_PACKAGE_NAME}"
+file(GLOB programs "${root}/bin/*")
+execute_process(COMMAND ${command} -O ${programs}
   WORKING_DIRECTORY "${work}"
   OUTPUT_VARIABLE substvars ERROR_VARIABLE shlibdeps_errors RESULT_VARIABLE failed)
 if(failed OR NOT substvars MATCHES "shlibs:Depends=([^\n]+)")

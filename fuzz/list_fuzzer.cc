@@ -97,7 +97,7 @@ void check_run(const char* how, int fd, std::string_view list_name, const std::s
   std::string out;
   const std::string err = stylo_fuzz::capture(2, [&] {
     out = stylo_fuzz::capture(1, [&] {
-      stylo::open_input(reader, fd, false);
+      if (!stylo::open_input(reader, fd, false)) fail(how, "no memory for the list's reader");
       stylo::read_file_list(reader, list_name);
       stylo::close_input(reader);
     });

@@ -21,6 +21,7 @@
 
 #include <unistd.h>
 
+#include "driver/warning_lines.h"
 #include "fuzz_support.h"
 #include "scanner/file_scan.h"
 #include "scanner/source_cursor.h"
@@ -108,6 +109,33 @@ struct reference_walk {
 
 // --- The scans under test -----------------------------------------------------
 
+// Writes each finding's warning line, and keeps where it is (line, columns,
+// the line's text), which the lines do not show but every scan must agree
+// on. The columns must also cover exactly the finding's own bytes.
+class place_sink final : public stylo::finding_sink {
+ public:
+  void take(const stylo::finding& found) override {
+    lines_.take(found);
+    const std::string subject(found.subject);
+    const std::string expected = found.rule == stylo::rule_id::keyword_space ? subject + "(" : subject;
+    if (found.column < 1 || found.end_column < found.column || found.end_column - 1 > found.line_text.size() ||
+        found.line_text.substr(found.column - 1, found.end_column - found.column) != expected) {
+      fail("a finding's columns do not cover its text", std::string(found.line_text) + " / " + expected);
+    }
+    places += std::to_string(found.line) + ":" + std::to_string(found.column) + "-" +
+              std::to_string(found.end_column) + "|" + std::string(found.line_text) + "\n";
+  }
+  std::string places;
+
+ private:
+  stylo::warning_line_sink lines_;
+};
+
+place_sink& sink() {
+  static place_sink the_sink;
+  return the_sink;
+}
+
 stylo_fuzz::memory_file& source_file() {
   static stylo_fuzz::memory_file file("stylo-source");
   return file;
@@ -115,9 +143,11 @@ stylo_fuzz::memory_file& source_file() {
 
 template <typename Scan>
 std::string scan_named_file(const std::string& path, Scan scan) {
+  sink().places.clear();
   return stylo_fuzz::capture(1, [&] {
-    if (!stylo::open_source(path)) fail("an in-memory source file did not open", path);
+    if (stylo::open_source(path) != stylo::open_status::opened) fail("an in-memory source file did not open", path);
     stylo::reset_cursor();
+    stylo::source_cursor.sink = &sink();
     scan();
     stylo::close_source();
   });
@@ -127,11 +157,13 @@ template <typename Scan>
 std::string scan_in_pieces(std::string_view bytes, const std::string& name, const std::vector<std::size_t>& cuts,
                            Scan scan) {
   const int fd = stylo_fuzz::split_input(bytes, cuts);
+  sink().places.clear();
   std::string out = stylo_fuzz::capture(1, [&] {
     stylo::close_source();
     stylo::source_cursor.file_name = name;
-    stylo::open_input(stylo::source_cursor.input, fd, false);
+    if (!stylo::open_input(stylo::source_cursor.input, fd, false)) fail("no memory for the reader", name);
     stylo::reset_cursor();
+    stylo::source_cursor.sink = &sink();
     scan();
     stylo::close_source();
   });
@@ -220,6 +252,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string plain = scan_named_file(path, [] { stylo::scan_file_plain(); });
   stylo_fuzz::check_warning_lines(plain, path, lines.size());
+  const std::string plain_places = sink().places;
+  // Called after each scan whose lines equal the plain scan's.
+  auto same_places = [&](const char* what) {
+    if (sink().places != plain_places) fail(what, describe("places", plain_places, sink().places));
+  };
 
   std::string expected;
   reference_walk{lines, expected, path}.run();
@@ -228,13 +265,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::size_t> cuts = stylo_fuzz::pieces_for(bytes, hash_of(bytes));
   const std::string pieces = scan_in_pieces(bytes, path, cuts, [] { stylo::scan_file_plain(); });
   if (pieces != plain) fail("plain scan of the file read in small pieces differs", describe("", plain, pieces));
+  same_places("plain scan in small pieces puts a finding elsewhere");
 
   const std::string fast = scan_named_file(path, [] { stylo::scan_file_fast(); });
   if (fast != plain) fail("fast scan differs from the plain scan", describe("", plain, fast));
+  same_places("fast scan puts a finding elsewhere");
   const std::string fast_pieces = scan_in_pieces(bytes, path, cuts, [] { stylo::scan_file_fast(); });
   if (fast_pieces != plain) {
     fail("fast scan of the file read in small pieces differs", describe("", plain, fast_pieces));
   }
+  same_places("fast scan in small pieces puts a finding elsewhere");
   const struct {
     const char* name;
     stylo::byte_searches searches;
@@ -247,10 +287,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!v.runs) continue;
     const std::string out = scan_named_file(path, [&v] { stylo::scan_file_fast_with(v.searches); });
     if (out != plain) fail("fast scan differs from the plain scan", describe(v.name, plain, out));
+    same_places("a fast scan's searches put a finding elsewhere");
   }
 
-  const std::string checked = stylo_fuzz::capture(1, [&] { stylo::check_file(path); });
+  sink().places.clear();
+  const std::string checked = stylo_fuzz::capture(1, [&] {
+    if (stylo::check_file(path, sink()) != stylo::check_outcome::checked) fail("check_file did not check", path);
+  });
   if (checked != plain) fail("check_file differs from the plain scan", describe("", plain, checked));
+  same_places("check_file puts a finding elsewhere");
+  sink().places.clear();
+  const std::string in_memory = stylo_fuzz::capture(1, [&] {
+    if (stylo::check_text(path, bytes, sink()) != stylo::check_outcome::checked) fail("check_text did not check", path);
+  });
+  if (in_memory != plain) fail("check_text differs from the plain scan", describe("", plain, in_memory));
+  same_places("check_text puts a finding elsewhere");
 
 #if defined(__SSE2__)
   compare_searches<stylo::sse2_search>(bytes, "sse2");

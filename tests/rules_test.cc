@@ -55,6 +55,28 @@ TEST(AssignmentRule, MisspeltOperators) {
   for (const rule_case& c : cases) stylo_test::expect_findings(c.line + "\n", c.expected, c.line);
 }
 
+// Where a finding is: its byte columns in stylo's line (from 1, the end one
+// past its last byte) and the line's text, the same from every scan.
+TEST(Findings, ColumnsAndLineText) {
+  const struct {
+    std::string text, places;
+  } cases[] = {
+      {"if(x)\n", "1:1-4:if:|if(x)\n"},
+      {"\t} while(0);\n", "1:4-10:while:|\t} while(0);\n"},
+      {"a==!b\n", "1:2-5:==!:!=|a==!b\n"},
+      {"x/=-1\n", "1:3-5:=-:-=|x/=-1\n"},
+      {"/* \xc3\xa9 */ s=\"\xe2\x82\xac\"; if(x)\n", "1:19-22:if:|/* \xc3\xa9 */ s=\"\xe2\x82\xac\"; if(x)\n"},
+      {"\nif(a)\r\n", "2:1-4:if:|if(a)\n"},
+      {"a\rif(x) y=+1\r\n", "1:3-6:if:|a\rif(x) y=+1\n1:10-12:=+:+=|a\rif(x) y=+1\n"},
+      {"x=!y;\r", "1:2-4:=!:!=|x=!y;\r\n"},
+      {"for(;;)\x1a if(x)\n", "1:1-5:for:|for(;;)\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(stylo_test::places_of(stylo_test::scan_kind::plain, c.text), c.places) << c.text;
+    stylo_test::expect_findings(c.text, stylo_test::findings_of(stylo_test::scan_kind::plain, c.text), c.text);
+  }
+}
+
 TEST(WarningLines, ExactText) {
   const std::string path = stylo_test::temp_path("scan.c");
   EXPECT_EQ(stylo_test::check_text("\n\n\n\n\n\nwhile(x) y=-1;\n"),

@@ -1,6 +1,7 @@
 // The cursor: line numbers, the virtual line feed, the end of input, and
 // opening files.
 
+#include "driver/driver.h"
 #include "scanner/source_cursor.h"
 
 #include <string>
@@ -20,7 +21,7 @@ using stylo::source_cursor;
 void open_text(std::string_view bytes, std::string_view leaf = "cursor.c") {
   const std::string path = stylo_test::temp_path(leaf);
   stylo_test::write_file(path, bytes);
-  ASSERT_TRUE(stylo::open_source(path));
+  ASSERT_EQ(stylo::open_source(path), stylo::open_status::opened);
   stylo::reset_cursor();
 }
 
@@ -101,8 +102,9 @@ TEST(SourceCursor, UnopenableNamesAreReported) {
                                stylo_test::temp_path("nul") + "\0tail"s};
   stylo_test::write_file(stylo_test::temp_path("nul"), "if(x)\n");
   for (const std::string& name : names) {
+    EXPECT_EQ(stylo::open_source(name), stylo::open_status::cannot_open) << name;
     ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(stylo::open_source(name)) << name;
+    stylo::check_one_file(name);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Unable to open file '" + name + "'\n");
   }
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "driver/warning_lines.h"
 #include "scanner/byte_search.h"
 #include "scanner/fast_scan.h"
 #include "scanner/file_scan.h"
@@ -54,6 +55,24 @@ std::vector<std::string> parse_findings(const std::string& path, const std::stri
   return out;
 }
 
+// Writes the warning lines, and keeps where each finding is: its line,
+// columns, subject and the line's text, which the lines do not show.
+class recording_sink final : public stylo::finding_sink {
+ public:
+  void take(const stylo::finding& found) override {
+    lines_.take(found);
+    places += std::to_string(found.line) + ":" + std::to_string(found.column) + "-" +
+              std::to_string(found.end_column) + ":" + std::string(found.subject) + ":" +
+              std::string(found.suggested) + "|" + std::string(found.line_text) + "\n";
+  }
+  std::string places;
+
+ private:
+  stylo::warning_line_sink lines_;
+};
+
+recording_sink recorder;
+
 // GoogleTest reads captured output back in text mode, so on Windows the
 // CR LF line ends come back as line feeds here; the end-to-end tests see
 // the program's real bytes.
@@ -61,8 +80,10 @@ std::string run_check(std::string_view bytes, scan_kind scan) {
   const std::string path = temp_path("scan.c");
   write_file(path, bytes);
   ::testing::internal::CaptureStdout();
-  if (stylo::open_source(path)) {
+  recorder.places.clear();
+  if (stylo::open_source(path) == stylo::open_status::opened) {
     stylo::reset_cursor();
+    stylo::source_cursor.sink = &recorder;
     switch (scan) {
       case scan_kind::plain: stylo::scan_file_plain(); break;
       case scan_kind::fast: stylo::scan_file_fast(); break;
@@ -71,6 +92,7 @@ std::string run_check(std::string_view bytes, scan_kind scan) {
       case scan_kind::fast_avx2: stylo::scan_file_fast_with(stylo::byte_searches::avx2); break;
       case scan_kind::fast_avx512: stylo::scan_file_fast_with(stylo::byte_searches::avx512); break;
     }
+    stylo::source_cursor.sink = nullptr;
     stylo::close_source();
   }
   return ::testing::internal::GetCapturedStdout();
@@ -100,7 +122,8 @@ std::string check_text(std::string_view bytes) {
   const std::string path = temp_path("scan.c");
   write_file(path, bytes);
   ::testing::internal::CaptureStdout();
-  stylo::check_file(path);
+  stylo::warning_line_sink lines;
+  EXPECT_EQ(stylo::check_file(path, lines), stylo::check_outcome::checked);
   return ::testing::internal::GetCapturedStdout();
 }
 
@@ -120,11 +143,28 @@ std::vector<scan_kind> fast_scans() {
   return scans;
 }
 
+std::string places_of(scan_kind scan, std::string_view bytes) {
+  run_check(bytes, scan);
+  return recorder.places;
+}
+
+std::string places_in_memory(std::string_view bytes) {
+  recorder.places.clear();
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(stylo::check_text("memory.c", bytes, recorder), stylo::check_outcome::checked);
+  ::testing::internal::GetCapturedStdout();
+  return recorder.places;
+}
+
 void expect_findings(std::string_view bytes, const std::vector<std::string>& expected, std::string_view label) {
   static const char* const names[] = {"plain", "fast", "fast portable", "fast SSE2", "fast AVX2", "fast AVX-512"};
+  const std::string plain_places = places_of(scan_kind::plain, bytes);
   for (scan_kind scan : fast_scans()) {
     EXPECT_EQ(findings_of(scan, bytes), expected) << label << " (" << names[static_cast<int>(scan)] << " scan)";
+    // Every scan also puts each finding at the same columns of the same line.
+    EXPECT_EQ(recorder.places, plain_places) << label << " (" << names[static_cast<int>(scan)] << " scan)";
   }
+  EXPECT_EQ(places_in_memory(bytes), plain_places) << label << " (a text in memory)";
 }
 
 }  // namespace stylo_test

@@ -42,7 +42,12 @@ std::vector<std::string> findings_of(scan_kind scan, std::string_view bytes);
 /// The plain scan, then every fast scan this processor runs.
 std::vector<scan_kind> fast_scans();
 
-/// Expects every scan to give `expected` for `bytes`.
+/// Where the plain scan puts each finding of a file holding `bytes`, one per
+/// line: "<line>:<column>-<end column>:<subject>:<suggested>|<line text>".
+std::string places_of(scan_kind scan, std::string_view bytes);
+
+/// Expects every scan, and the check of the same bytes held in memory, to
+/// give `expected` for `bytes`, each finding at the same place.
 void expect_findings(std::string_view bytes, const std::vector<std::string>& expected, std::string_view label);
 
 }  // namespace stylo_test

@@ -3,8 +3,9 @@
 #include <string>
 
 #include "driver/version.h"
+#include "driver/warning_lines.h"
 #include "platform/file_input.h"
-#include "scanner/console_output.h"
+#include "driver/console_output.h"
 #include "scanner/file_scan.h"
 
 namespace stylo {
@@ -23,6 +24,8 @@ void write_usage(std::string_view program) {
 // is allocated once.
 line_reader list_input;
 
+warning_line_sink warning_lines;
+
 // Opens a named list; a list whose first read fails ends the run.
 bool open_list(const std::string& name) {
   switch (open_file(list_input, name)) {
@@ -38,6 +41,19 @@ bool open_list(const std::string& name) {
 
 }  // namespace
 
+void check_one_file(std::string_view name) {
+  switch (check_file(name, warning_lines)) {
+    case check_outcome::checked:
+      return;
+    case check_outcome::cannot_open:
+      // Not a failure of the run: the list goes on with its next name.
+      write_error_line({"Unable to open file '", name, "'"});
+      return;
+    case check_outcome::read_failed:
+      fail_parsing(name);
+  }
+}
+
 void read_file_list(line_reader& list, std::string_view list_name) {
   std::string_view name;
   for (;;) {
@@ -45,7 +61,7 @@ void read_file_list(line_reader& list, std::string_view list_name) {
       case read_status::line:
         // The view stays valid while the file is checked: the list is not
         // read again until check_file returns.
-        check_file(name);
+        check_one_file(name);
         break;
       case read_status::end:
         return;
@@ -62,12 +78,12 @@ int run_stylo(int argc, const char* const* argv) {
   }
   const std::string_view argument = argv[1];
   if (argument.substr(0, list_option.size()) != list_option) {
-    check_file(argument);
+    check_one_file(argument);
     return 0;
   }
   const std::string list_name(argument.substr(list_option.size()));
   if (list_name == "-") {
-    open_input(list_input, platform::standard_input(), false);
+    if (!open_input(list_input, platform::standard_input(), false)) fail_parsing(list_name);
     read_file_list(list_input, list_name);
     return 0;
   }

@@ -14,6 +14,10 @@ namespace stylo {
 /// exit status (1 for a usage error or a list that cannot be opened, else 0).
 int run_stylo(int argc, const char* const* argv);
 
+/// Checks one file, writing its warning lines; says so on standard error
+/// when it cannot be opened, and ends the run when it cannot be read.
+void check_one_file(std::string_view name);
+
 /// Checks every line of the list, in order, as a file name exactly as it
 /// stands (an empty line is an empty name). `list_name` is the list's name
 /// for messages: a read error ends the run with "Failed while parsing".

@@ -1,42 +1,53 @@
 #include "rules/warnings.h"
 
-#include <charconv>
-#include <string>
+#include <cstddef>
 
-#include "scanner/console_output.h"
+#include "rules/finding.h"
 #include "scanner/source_cursor.h"
 
 namespace stylo {
 namespace {
 
-void write_warning(std::string_view head, std::string_view word, std::string_view tail) {
-  static std::string line;  // reused: warnings allocate nothing once warm
-  char number[24];
-  const auto [number_end, ec] = std::to_chars(number, number + sizeof number, source_cursor.line_number);
-  (void)ec;
-  line.clear();
-  line += source_cursor.file_name;
-  line += '(';
-  line.append(number, number_end);
-  line += head;
-  line += word;
-  line += tail;
-  write_output_line(line);
+// Messages are built in a fixed buffer: a keyword has at most six letters
+// and an operator three characters, so no message needs more, and making one
+// allocates nothing and cannot fail.
+class message_text {
+ public:
+  message_text& operator<<(std::string_view piece) {
+    for (char ch : piece) {
+      if (length_ < sizeof text_) text_[length_++] = ch;
+    }
+    return *this;
+  }
+  std::string_view view() const { return {text_, length_}; }
+
+ private:
+  char text_[160];
+  std::size_t length_ = 0;
+};
+
+void hand_over(rule_id rule, std::size_t first, std::size_t length, std::string_view subject,
+               std::string_view suggested, std::string_view message) {
+  const cursor_state& c = source_cursor;
+  if (c.sink == nullptr) return;
+  c.sink->take({rule, c.file_name, c.line_number, first + 1, first + 1 + length, c.line_buffer, subject, suggested,
+                message});
 }
 
 }  // namespace
 
 void report_keyword_warning(std::string_view keyword) {
-  write_warning("): warning: (style) Devrait mettre un espace entre '", keyword,
-                "' et la parenthese. [guide 80]  [QVS]");
+  message_text message;
+  message << "(style) Devrait mettre un espace entre '" << keyword << "' et la parenthese. [guide 80]  [QVS]";
+  // The finding is the keyword and the parenthesis against it.
+  hand_over(rule_id::keyword_space, source_cursor.column - keyword.size(), keyword.size() + 1, keyword, {},
+            message.view());
 }
 
 void report_operator_warning(std::string_view found, std::string_view suggested) {
-  static std::string middle;
-  middle.assign(found);
-  middle += "' devrait probablement etre '";
-  middle += suggested;
-  write_warning("): warning: '", middle, "'; sinon, ajoutez un espace entre.  [QVS]");
+  message_text message;
+  message << "'" << found << "' devrait probablement etre '" << suggested << "'; sinon, ajoutez un espace entre.  [QVS]";
+  hand_over(rule_id::reversed_operator, source_cursor.column, found.size(), found, suggested, message.view());
 }
 
 }  // namespace stylo

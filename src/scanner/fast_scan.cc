@@ -30,12 +30,12 @@
 #include <cstring>
 #include <string_view>
 
+#include "rules/assignment_rule.h"
 #include "rules/keyword_rule.h"
 #include "rules/warnings.h"
 #include "scanner/bit_ops.h"
 #include "scanner/byte_search.h"
 #include "scanner/char_classes.h"
-#include "scanner/console_output.h"
 #include "scanner/source_cursor.h"
 
 namespace stylo {
@@ -427,28 +427,49 @@ STYLO_ALWAYS_INLINE const char* scan_to_finding(const char* const start, const c
 
 /// Scans [start, end): whole lines, the last one without its line feed only
 /// at the end of the input. The cursor's line number is that of the first
-/// line on entry, and is brought up to date only where a warning needs it.
+/// line on entry, and is brought up to date only where a warning needs it,
+/// with the start of the warning's line for its column.
 template <typename search>
 STYLO_ALWAYS_INLINE void scan_lines(const char* const start, const char* const end, scan_state& state) {
   // Buffers hold whole lines, so a skip that goes on from the previous
   // buffer starts at `start`.
   state.skip_from = start;
-  const char* counted = start;  // line feeds before here are in the line number
+  const char* counted = start;     // line feeds before here are in the line number
+  const char* line_start = start;  // the start of the line `counted` is in
+  const char* line_end = nullptr;  // that line's end, once a warning has needed it
   for (const char* from = start;;) {
     const char* const stop = scan_to_finding<search>(start, from, end, state);
     if (stop == nullptr) return;
-    source_cursor.line_number += search::count_line_feeds(counted, stop);
+    // The line's start is the byte after the last line feed before the
+    // stop: looked for backwards, no further than the bytes already
+    // counted, and only the bytes before it are counted. Each byte is read
+    // once, by one search or the other.
+    const char* after_lf = stop;
+    while (after_lf > counted && after_lf[-1] != '\n') --after_lf;
+    if (after_lf > counted) {
+      source_cursor.line_number += search::count_line_feeds(counted, after_lf);
+      line_start = after_lf;
+      line_end = nullptr;
+    }
     counted = stop;
+    if (line_end == nullptr) {
+      // Without its line end: the line feed, and a carriage return right
+      // before it. A last line without line feed keeps even a final one.
+      const void* lf = std::memchr(stop, '\n', static_cast<std::size_t>(end - stop));
+      line_end = lf == nullptr ? end : static_cast<const char*>(lf);
+      if (lf != nullptr && line_end > line_start && line_end[-1] == '\r') --line_end;
+    }
+    source_cursor.line_buffer = std::string_view(line_start, static_cast<std::size_t>(line_end - line_start));
+    source_cursor.column = static_cast<std::size_t>(stop - line_start);
     from = stop + 1;
     if (*stop == '(') {
       report_keyword_warning(keyword_before(start, stop));
     } else if (stop[1] == '=') {
-      report_operator_warning("==!", "!=");
+      report_operator_warning(double_equals_bang.found, double_equals_bang.suggested);
       from = stop + 2;  // the second '=' is not examined again
     } else {
-      const char found[2] = {'=', stop[1]};
-      const char suggested[2] = {stop[1], '='};
-      report_operator_warning({found, 2}, {suggested, 2});
+      const misspelling m = misspelling_after(stop[1]);
+      report_operator_warning(m.found, m.suggested);
     }
   }
 }
@@ -491,7 +512,11 @@ void scan_file_with() {
         c.end_flag = true;
         return;
       case read_status::error:
-        fail_parsing(c.file_name);
+        // What was found before the failure stands; the caller says the
+        // rest could not be read.
+        c.read_failed = true;
+        c.end_flag = true;
+        return;
     }
   }
 }

@@ -1,7 +1,5 @@
 #include "scanner/file_scan.h"
 
-#include <string>
-
 #include "rules/assignment_rule.h"
 #include "rules/keyword_rule.h"
 #include "scanner/char_classes.h"
@@ -12,15 +10,43 @@ namespace stylo {
 
 bool use_plain_scan = false;
 
-void check_file(std::string_view name) {
-  if (!open_source(name)) return;
+namespace {
+
+check_outcome scan_opened(finding_sink& sink) {
+  cursor_state& c = source_cursor;
   reset_cursor();
+  c.sink = &sink;
   if (use_plain_scan) {
     scan_file_plain();
   } else {
     scan_file_fast();
   }
+  c.sink = nullptr;
   close_source();
+  return c.read_failed ? check_outcome::read_failed : check_outcome::checked;
+}
+
+}  // namespace
+
+check_outcome check_file(std::string_view name, finding_sink& sink) {
+  switch (open_source(name)) {
+    case open_status::opened:
+      return scan_opened(sink);
+    case open_status::cannot_open:
+      return check_outcome::cannot_open;
+    case open_status::read_failed:
+      break;
+  }
+  close_source();
+  return check_outcome::read_failed;
+}
+
+check_outcome check_text(std::string_view name, std::string_view text, finding_sink& sink) {
+  cursor_state& c = source_cursor;
+  close_source();
+  c.file_name = name;
+  if (!load_text(c.input, text)) return check_outcome::read_failed;
+  return scan_opened(sink);
 }
 
 void scan_file_plain() {
@@ -57,13 +83,11 @@ void scan_file_plain() {
 }
 
 void scan_word() {
-  static std::string word;  // reused: no allocation per word
-  word.clear();
-  while (is_word_char(current_char())) {
-    word += current_char();
-    advance();
-  }
-  check_keyword_parenthesis(word);
+  // A word never runs past the end of its line (the virtual line feed is no
+  // word character), so it is a view of the line: no copy, no allocation.
+  const std::size_t first = source_cursor.column;
+  while (is_word_char(current_char())) advance();
+  check_keyword_parenthesis(source_cursor.line_buffer.substr(first, source_cursor.column - first));
 }
 
 void skip_to(char delimiter) {

@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+#include "rules/finding.h"
+
 namespace stylo {
 
 /// Makes `check_file` use the character-at-a-time scan rather than the fast
@@ -12,9 +14,24 @@ namespace stylo {
 /// compares the program's output with.
 extern bool use_plain_scan;
 
-/// Checks one file: opens it (saying "Unable to open file" if it cannot),
-/// scans it to its end and writes its warnings.
-void check_file(std::string_view name);
+/// How a check ended. The check itself says nothing to anyone: the program
+/// that asked turns the outcome into its messages and exit status.
+enum class check_outcome {
+  checked,      ///< scanned to its end
+  cannot_open,  ///< missing, unreadable, a directory, or an empty name
+  /// A read failed short of the end (or the memory to read it could not be
+  /// had): the findings handed out before the failure stand, none after it.
+  read_failed,
+};
+
+/// Checks one file: opens it, scans it to its end and hands its findings
+/// to `sink`, in order. `name` must outlive the call.
+check_outcome check_file(std::string_view name, finding_sink& sink);
+
+/// The same for a text held in memory: the findings of a file holding
+/// exactly these bytes. `name` is what the findings carry. `read_failed`
+/// only when there is no memory for the text.
+check_outcome check_text(std::string_view name, std::string_view text, finding_sink& sink);
 
 /// Scans the open file from the cursor's reset state to its end, one
 /// character at a time. This is the reference algorithm.

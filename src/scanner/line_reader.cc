@@ -77,8 +77,10 @@ bool fill(line_reader& reader) {
 
 }  // namespace
 
-void open_input(line_reader& reader, platform::input_handle input, bool owns) {
-  if (reader.buffer == nullptr && !grow_buffer(reader, initial_capacity)) throw std::bad_alloc();
+bool open_input(line_reader& reader, platform::input_handle input, bool owns) {
+  // Without a first buffer nothing can be read: the caller counts that as a
+  // failed read, as it counts a line too long for memory.
+  if (reader.buffer == nullptr && !grow_buffer(reader, initial_capacity)) return false;
   reader.input = input;
   reader.owns_input = owns;
   reader.begin = reader.end = 0;
@@ -86,12 +88,23 @@ void open_input(line_reader& reader, platform::input_handle input, bool owns) {
   reader.met_end = false;
   reader.not_a_file = false;
   reader.line_feeds = 0;
+  return true;
 }
 
-open_status open_file(line_reader& reader, const std::string& name) {
-  const platform::input_handle input = platform::open_for_reading(name);
+open_status open_file(line_reader& reader, std::string_view name) {
+  platform::input_handle input = platform::no_input;
+  try {
+    // The system wants the name with a NUL after it. A name too long to
+    // copy is a failure of memory, like a line too long to hold.
+    input = platform::open_for_reading(std::string(name));
+  } catch (const std::bad_alloc&) {
+    return open_status::read_failed;
+  }
   if (input == platform::no_input) return open_status::cannot_open;
-  open_input(reader, input, true);
+  if (!open_input(reader, input, true)) {
+    platform::close_input(input);
+    return open_status::read_failed;
+  }
   if (prime_input(reader) == read_status::line) return open_status::opened;
   if (!reader.not_a_file) return open_status::read_failed;
   close_input(reader);
@@ -102,6 +115,22 @@ void close_input(line_reader& reader) {
   if (reader.owns_input && reader.input != platform::no_input) platform::close_input(reader.input);
   reader.input = platform::no_input;
   reader.owns_input = false;
+}
+
+bool load_text(line_reader& reader, std::string_view text) {
+  if (reader.buffer == nullptr || reader.capacity < text.size()) {
+    if (!grow_buffer(reader, text.size() < initial_capacity ? initial_capacity : text.size())) return false;
+  }
+  close_input(reader);
+  if (!open_input(reader, platform::no_input, false)) return false;
+  // The same measure as a block read from a file: the text ends at its
+  // first 0x1A, and the line feeds before it are counted.
+  if (!text.empty()) std::memcpy(reader.buffer, text.data(), text.size());
+  const text_extent measured = measure_text(reader.buffer, text.size());
+  reader.end = measured.length;
+  reader.line_feeds = measured.line_feeds;
+  end_input(reader);
+  return true;
 }
 
 read_status prime_input(line_reader& reader) {

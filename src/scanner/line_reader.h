@@ -46,15 +46,22 @@ inline constexpr std::size_t read_chunk = 256 * 1024;
 enum class read_status { line, end, error };
 
 /// Starts reading `input` from its current position; `owns` says whether
-/// `close_input` closes it. Performs no read.
-void open_input(line_reader& reader, platform::input_handle input, bool owns);
+/// `close_input` closes it. Performs no read. False, with nothing changed,
+/// when the reader's first buffer cannot be had.
+bool open_input(line_reader& reader, platform::input_handle input, bool owns);
 
 enum class open_status { opened, cannot_open, read_failed };
 
 /// Opens the file `name` as the reader's input and reads its first block,
 /// so that a directory, which Linux lets one open, counts as a file that
-/// cannot be opened. On `read_failed` the input is left open.
-open_status open_file(line_reader& reader, const std::string& name);
+/// cannot be opened. On `read_failed` the input is left open. A reader
+/// whose buffer cannot be had gives `read_failed`, its input closed.
+open_status open_file(line_reader& reader, std::string_view name);
+
+/// Makes a copy of `text` the reader's whole input, read as a file holding
+/// those bytes would be (0x1A ends it). False, with no input, when the
+/// memory for it cannot be had.
+bool load_text(line_reader& reader, std::string_view text);
 
 /// Closes the input if the reader owns it, and forgets it.
 void close_input(line_reader& reader);

@@ -1,7 +1,5 @@
 #include "scanner/source_cursor.h"
 
-#include "scanner/console_output.h"
-
 namespace stylo {
 
 cursor_state source_cursor;
@@ -24,23 +22,17 @@ bool read_next_line() {
     case read_status::error:
       break;
   }
-  fail_parsing(c.file_name);
+  c.line_buffer = {};
+  c.read_failed = true;
+  c.end_flag = true;
+  return false;
 }
 
-bool open_source(std::string_view name) {
+open_status open_source(std::string_view name) {
   cursor_state& c = source_cursor;
   close_source();
-  c.file_name.assign(name);
-  switch (open_file(c.input, c.file_name)) {
-    case open_status::opened:
-      return true;
-    case open_status::cannot_open:
-      break;
-    case open_status::read_failed:
-      fail_parsing(c.file_name);
-  }
-  write_error_line({"Unable to open file '", c.file_name, "'"});
-  return false;
+  c.file_name = name;
+  return open_file(c.input, name);
 }
 
 void close_source() { close_input(source_cursor.input); }
@@ -48,6 +40,7 @@ void close_source() { close_input(source_cursor.input); }
 void reset_cursor() {
   cursor_state& c = source_cursor;
   c.end_flag = false;
+  c.read_failed = false;
   c.line_number = 0;
   c.line_buffer = {};
   c.column = 0;

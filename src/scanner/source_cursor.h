@@ -11,12 +11,15 @@
 #include <string>
 #include <string_view>
 
+#include "rules/finding.h"
 #include "scanner/line_reader.h"
 
 namespace stylo {
 
 struct cursor_state {
-  std::string file_name;        ///< exactly as given on the command line or in the list
+  /// Exactly as given on the command line or in the list; the caller's text,
+  /// which outlives the check.
+  std::string_view file_name;
   line_reader input;            ///< the open source file
   std::string_view line_buffer; ///< the current line, without its line end
   /// 0 before the first line. 64 bits, so that no file is long enough to
@@ -24,6 +27,10 @@ struct cursor_state {
   std::uint64_t line_number = 0;
   std::size_t column = 0;       ///< index into `line_buffer`, up to its length
   bool end_flag = false;        ///< the input of the current file is exhausted
+  /// A read failed short of the end when the next line was wanted: the scan
+  /// ends there (with `end_flag`), and the check says so to its caller.
+  bool read_failed = false;
+  finding_sink* sink = nullptr; ///< where the rules hand their findings
 };
 
 /// The one cursor of the process.
@@ -37,7 +44,8 @@ inline char char_at(std::size_t index) {
 inline char current_char() { return char_at(source_cursor.column); }
 
 /// Reads the next line into the cursor. Returns false, with `end_flag` set,
-/// when there is none. A read error ends the run: "Failed while parsing".
+/// when there is none. A read error sets `read_failed` too, and leaves an
+/// empty line, so that nothing more is found in the file.
 bool read_next_line();
 
 /// Moves one character forward, past the virtual line feed onto the next
@@ -51,9 +59,9 @@ inline bool advance() {
   return read_next_line();
 }
 
-/// Opens `name` as the cursor's input, closing the previous one. Returns
-/// false, having said "Unable to open file", when it cannot be opened.
-bool open_source(std::string_view name);
+/// Opens `name` as the cursor's input, closing the previous one. The caller
+/// says what an outcome other than `opened` means to its user.
+open_status open_source(std::string_view name);
 
 /// Closes the cursor's input.
 void close_source();

@@ -1,4 +1,4 @@
-#include "scanner/console_output.h"
+#include "driver/console_output.h"
 
 #include <cstdlib>
 #include <string>

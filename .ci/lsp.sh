@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# stylo-lsp in real clients, after .ci/run has built build/ (built here when
+# missing): Neovim, Emacs with eglot, and the protocol library of VS Code's
+# client (npm, installed into build/lsp-node from the committed lock file),
+# natively and against stylo-lsp.exe under wine; then the latency and memory
+# benchmark.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. .ci/lib.sh
+# Node.js may come with its own npm (a nodejs package from elsewhere, which
+# Debian's npm conflicts with): Debian's npm only where there is none.
+command -v npm >/dev/null || ensure_packages nodejs npm
+ensure_packages cmake g++ libgtest-dev nlohmann-json3-dev neovim emacs-nox elpa-eglot python3 \
+  g++-mingw-w64-x86-64 wine64
+step() { echo "== $*"; }
+
+if [ ! -x build/stylo-lsp ]; then
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+  cmake --build build -j2
+fi
+
+step "the protocol client's packages"
+mkdir -p build/lsp-node
+cp tests/lsp_client/package.json tests/lsp_client/package-lock.json build/lsp-node/
+(cd build/lsp-node && npm ci --no-audit --no-fund --loglevel=error)
+
+step "Neovim, Emacs and the protocol client against build/stylo-lsp"
+ctest --test-dir build --output-on-failure -R 'integration\.(neovim_lsp|emacs_lsp|lsp_client)|Lsp'
+
+step "the protocol client against stylo-lsp.exe under wine"
+if [ ! -f build-windows/stylo-lsp.exe ]; then
+  cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release -DSTYLO_BUILD_TESTS=OFF \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake > /dev/null
+  cmake --build build-windows -j2 --target stylo-lsp
+fi
+export WINEDEBUG=-all
+wineserver -p < /dev/null > /dev/null 2>&1 || true
+trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
+node tests/lsp_client/lsp_client_test.js build/lsp-node/node_modules "$PWD/build-windows/stylo-lsp.exe" \
+  build/stylo /usr/lib/wine/wine64
+
+step "latency of one edit in a 1 MB document, and memory"
+python3 bench/lsp_latency.py build/stylo-lsp 200

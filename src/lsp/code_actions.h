@@ -1,0 +1,56 @@
+#pragma once
+/// textDocument/codeAction: the quick fixes of each finding, and
+/// source.fixAll.stylo, which fixes every keyword of a document.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lsp/documents.h"
+#include "lsp/json_rpc.h"
+#include "lsp/positions.h"
+
+namespace stylo::lsp {
+
+inline constexpr std::string_view fix_all_kind = "source.fixAll.stylo";
+
+/// One replacement of the document's bytes [begin, end) by `text`.
+struct byte_edit {
+  std::size_t begin;
+  std::size_t end;
+  std::string text;
+};
+
+struct fix {
+  std::string title;
+  bool preferred;
+  byte_edit edit;
+};
+
+/// The fixes of one finding in `text`, each of which removes that finding
+/// and changes no other:
+/// - a keyword against its parenthesis: a blank after the keyword, preferred;
+/// - '=-', '=+', '=!' and '==!': a blank inside the operator, and the
+///   operator stylo suggests. Neither is preferred: only the author knows
+///   which was meant. The swap is left out where it would write nonsense or
+///   make another finding: when the byte before the '=' is one of
+///   ! < > = + - * / % & | ^ (the '=' closes another operator: a!=-1, x/=-1)
+///   or when the byte after the operator is '=', '!', '+' or '-' (x=--y
+///   would become x-=-y).
+std::vector<fix> fixes_for(std::string_view text, const located_finding& found);
+
+struct action_request {
+  std::size_t begin;  ///< the range asked about, as byte offsets
+  std::size_t end;
+  /// The kinds the client asked for (CodeActionContext.only); empty: all.
+  std::vector<std::string> only;
+};
+
+/// The code actions for a range of a document: each finding that the range
+/// touches gives its fixes (kind "quickfix", with its diagnostic), and the
+/// document gives source.fixAll.stylo when it has keyword findings. Edits
+/// are versioned documentChanges where the client takes them, else changes.
+json code_actions(document& doc, const action_request& request, position_encoding encoding, bool document_changes);
+
+}  // namespace stylo::lsp

@@ -1,0 +1,301 @@
+// stylo-lsp in process: where findings land in the protocol's positions,
+// what each quick fix does, and the answer to each kind of malformed input.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "lsp/code_actions.h"
+#include "lsp/findings.h"
+#include "lsp/framing.h"
+#include "lsp/server.h"
+
+namespace {
+
+using stylo::lsp::json;
+using stylo::lsp::position_encoding;
+
+// A server fed whole messages, its answers kept.
+struct session {
+  std::vector<json> sent;
+  stylo::lsp::server server{[this](std::string_view body) { sent.push_back(json::parse(body)); }};
+
+  void send(const json& message) { server.handle(raw_dump(message)); }
+  // JSON as an editor that keeps a document's raw bytes writes it: bytes
+  // that are not UTF-8 go out as they are.
+  static std::string raw_dump(const json& value) {
+    if (!value.is_string()) {
+      if (!value.is_structured()) return value.dump();
+      std::string out = value.is_array() ? "[" : "{";
+      bool first = true;
+      for (auto it = value.begin(); it != value.end(); ++it) {
+        if (!first) out += ',';
+        first = false;
+        if (value.is_object()) out += json(it.key()).dump() + ":";
+        out += raw_dump(*it);
+      }
+      return out + (value.is_array() ? "]" : "}");
+    }
+    std::string out = "\"";
+    for (unsigned char c : value.get_ref<const std::string&>()) {
+      if (c == '"' || c == '\\') {
+        out += '\\';
+        out += static_cast<char>(c);
+      } else if (c < 0x20) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+        out += escaped;
+      } else {
+        out += static_cast<char>(c);
+      }
+    }
+    return out + "\"";
+  }
+  void notify(const std::string& method, const json& params) {
+    send({{"jsonrpc", "2.0"}, {"method", method}, {"params", params}});
+  }
+  void start(position_encoding encoding) {
+    const json encodings = encoding == position_encoding::utf8 ? json{"utf-8", "utf-16"} : json{"utf-16"};
+    send({{"jsonrpc", "2.0"}, {"id", 0}, {"method", "initialize"},
+          {"params", {{"capabilities", {{"general", {{"positionEncodings", encodings}}}}}}}});
+    notify("initialized", json::object());
+  }
+  void open(const std::string& text) {
+    notify("textDocument/didOpen",
+           {{"textDocument", {{"uri", "file:///t.c"}, {"languageId", "c"}, {"version", 1}, {"text", text}}}});
+  }
+  // The ranges of the last diagnostics published, as [line, start, line, end].
+  std::vector<std::vector<std::uint64_t>> last_ranges() const {
+    for (auto it = sent.rbegin(); it != sent.rend(); ++it) {
+      if (it->value("method", "") != "textDocument/publishDiagnostics") continue;
+      std::vector<std::vector<std::uint64_t>> out;
+      for (const json& d : (*it)["params"]["diagnostics"]) {
+        const json& r = d["range"];
+        out.push_back({r["start"]["line"], r["start"]["character"], r["end"]["line"], r["end"]["character"]});
+      }
+      return out;
+    }
+    ADD_FAILURE() << "no diagnostics were published";
+    return {};
+  }
+};
+
+json range(std::uint64_t l0, std::uint64_t c0, std::uint64_t l1, std::uint64_t c1) {
+  return {{"start", {{"line", l0}, {"character", c0}}}, {"end", {{"line", l1}, {"character", c1}}}};
+}
+
+struct position_case {
+  const char* name;
+  std::string text;
+  position_encoding encoding;
+  std::vector<json> edits;  // each a contentChanges entry, applied in order
+  std::vector<std::vector<std::uint64_t>> ranges;
+};
+
+TEST(LspPositions, FindingsLandOnTheirText) {
+  const auto utf8 = position_encoding::utf8, utf16 = position_encoding::utf16;
+  const std::vector<position_case> cases = {
+      {"ascii", "if(x) y=-1;\n", utf16, {}, {{0, 0, 0, 3}, {0, 7, 0, 9}}},
+      {"two-byte letters, utf-16", "\xC3\xA9\xC3\xA9 if(x)\n", utf16, {}, {{0, 3, 0, 6}}},
+      {"two-byte letters, utf-8", "\xC3\xA9\xC3\xA9 if(x)\n", utf8, {}, {{0, 5, 0, 8}}},
+      {"emoji: a surrogate pair", "/*\xF0\x9F\x98\x80*/x=!y\n", utf16, {}, {{0, 7, 0, 9}}},
+      {"emoji, utf-8", "/*\xF0\x9F\x98\x80*/x=!y\n", utf8, {}, {{0, 9, 0, 11}}},
+      {"bytes that are not UTF-8 count one unit each", "\xE9\xFF\xE2\x82 while(1)", utf16, {}, {{0, 5, 0, 11}}},
+      {"CR LF", "a;\r\nb=-1;\r\nfor(;;);\r\n", utf16, {}, {{1, 1, 1, 3}, {2, 0, 2, 4}}},
+      {"a lone CR ends the protocol's line, not stylo's", "x;\r  if(a)\rb==!c\n", utf16, {},
+       {{1, 2, 1, 5}, {2, 1, 2, 4}}},
+      {"a lone CR inside a comment", "/* \r if( */ x=+1\n", utf16, {}, {{1, 9, 1, 11}}},
+      {"Ctrl-Z ends stylo's reading", "if(a)\x1a if(b)\nwhile(c)\n", utf16, {}, {{0, 0, 0, 3}}},
+      {"an edit joins two lines", "if\n(x)\n", utf16, {{{"range", range(0, 2, 1, 0)}, {"text", ""}}}, {{0, 0, 0, 3}}},
+      {"an edit splits a line and adds one", "x=-1;\n", utf8,
+       {{{"range", range(0, 1, 0, 1)}, {"text", " \r\nwhile("}}, {{"range", range(1, 6, 1, 6)}, {"text", "1)"}}},
+       {{1, 0, 1, 6}, {1, 8, 1, 10}}},
+      {"an edit after an emoji, utf-16", "\xF0\x9F\x98\x80 x\n", utf16,
+       {{{"range", range(0, 3, 0, 4)}, {"text", "if(y)"}}}, {{0, 3, 0, 6}}},
+      {"a full change", "if(x)\n", utf16, {{{"text", "\n\nz=-1"}}}, {{2, 1, 2, 3}}},
+      {"a change past the end is taken at the end", "x", utf16, {{{"range", range(5, 0, 9, 9)}, {"text", "=-1"}}},
+       {{0, 1, 0, 3}}},
+  };
+  for (const position_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    session s;
+    s.start(c.encoding);
+    s.open(c.text);
+    for (std::size_t i = 0; i < c.edits.size(); ++i) {
+      s.notify("textDocument/didChange", {{"textDocument", {{"uri", "file:///t.c"}, {"version", 2 + i}}},
+                                          {"contentChanges", json::array({c.edits[i]})}});
+    }
+    EXPECT_EQ(s.last_ranges(), c.ranges);
+    EXPECT_EQ(s.sent.back()["params"]["version"], 1 + c.edits.size());
+  }
+}
+
+// Applies `edit` to `text`, then checks that exactly `removed` of the
+// original findings went and the others stayed, shifted by the edit.
+void expect_only_finding_removed(const std::string& text, std::size_t removed, const stylo::lsp::byte_edit& edit) {
+  std::vector<stylo::lsp::located_finding> before, after;
+  stylo::lsp::find_in(text, before);
+  std::string changed = text;
+  changed.replace(edit.begin, edit.end - edit.begin, edit.text);
+  stylo::lsp::find_in(changed, after);
+  const long shift = static_cast<long>(edit.text.size()) - static_cast<long>(edit.end - edit.begin);
+  std::vector<std::pair<std::size_t, std::string_view>> want, got;
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    if (i == removed) continue;
+    const std::size_t at = before[i].begin >= edit.end ? before[i].begin + shift : before[i].begin;
+    want.push_back({at, before[i].message});
+  }
+  for (const auto& f : after) got.push_back({f.begin, f.message});
+  EXPECT_EQ(got, want) << "after the edit the text reads: " << changed;
+}
+
+struct fix_case {
+  std::string text;
+  // For each finding, in order: its fixes as "title => text after".
+  std::vector<std::vector<std::string>> fixes;
+};
+
+TEST(LspQuickFixes, EachFixRemovesExactlyItsFinding) {
+  const std::vector<fix_case> cases = {
+      {"if(x) y;", {{"Insert a space after 'if' => if (x) y;"}}},
+      {"} while(0);", {{"Insert a space after 'while' => } while (0);"}}},
+      {"x=-1;", {{"Change to '-=' => x-=1;", "Insert a space: '= -' => x= -1;"}}},
+      {"x=+1;", {{"Change to '+=' => x+=1;", "Insert a space: '= +' => x= +1;"}}},
+      {"x=!y;", {{"Change to '!=' => x!=y;", "Insert a space: '= !' => x= !y;"}}},
+      {"a==!b", {{"Change to '!=' => a!=b", "Insert a space: '== !' => a== !b"}}},
+      {"a!=-1", {{"Insert a space: '= -' => a!= -1"}}},
+      {"a<=-1", {{"Insert a space: '= -' => a<= -1"}}},
+      {"a>=+1", {{"Insert a space: '= +' => a>= +1"}}},
+      {"a==-1", {{"Insert a space: '= -' => a== -1"}}},
+      {"x/=-1", {{"Insert a space: '= -' => x/= -1"}}},
+      {"a!==!b", {{"Insert a space: '== !' => a!== !b"}}},
+      {"x=--y", {{"Insert a space: '= -' => x= --y"}}},
+      {"x=-!y", {{"Insert a space: '= -' => x= -!y"}}},
+      {"x=-=!y", {{"Insert a space: '= -' => x= -=!y"}, {"Insert a space: '= !' => x=-= !y"}}},
+      {"x =! y=+1", {{"Change to '!=' => x != y=+1", "Insert a space: '= !' => x = ! y=+1"},
+                     {"Change to '+=' => x =! y+=1", "Insert a space: '= +' => x =! y= +1"}}},
+      {"if(a=-1)", {{"Insert a space after 'if' => if (a=-1)"},
+                    {"Change to '-=' => if(a-=1)", "Insert a space: '= -' => if(a= -1)"}}},
+  };
+  for (const fix_case& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::vector<stylo::lsp::located_finding> findings;
+    stylo::lsp::find_in(c.text, findings);
+    ASSERT_EQ(findings.size(), c.fixes.size());
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+      std::vector<std::string> got;
+      for (const stylo::lsp::fix& f : stylo::lsp::fixes_for(c.text, findings[i])) {
+        std::string after = c.text;
+        after.replace(f.edit.begin, f.edit.end - f.edit.begin, f.edit.text);
+        got.push_back(f.title + " => " + after);
+        EXPECT_EQ(f.preferred, findings[i].rule == stylo::rule_id::keyword_space) << f.title;
+        expect_only_finding_removed(c.text, i, f.edit);
+      }
+      EXPECT_EQ(got, c.fixes[i]);
+    }
+  }
+}
+
+TEST(LspQuickFixes, FixAllInsertsEveryKeywordBlankAndNoOperatorFix) {
+  session s;
+  s.send({{"jsonrpc", "2.0"}, {"id", 0}, {"method", "initialize"},
+          {"params", {{"capabilities", {{"workspace", {{"workspaceEdit", {{"documentChanges", true}}}}}}}}}});
+  s.open("if(a) x=-1;\r\n\xF0\x9F\x98\x80 while(b)\n");
+  s.send({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "textDocument/codeAction"},
+          {"params", {{"textDocument", {{"uri", "file:///t.c"}}}, {"range", range(0, 0, 0, 0)},
+                      {"context", {{"diagnostics", json::array()}, {"only", {"source.fixAll"}}}}}}});
+  const json& actions = s.sent.back()["result"];
+  ASSERT_EQ(actions.size(), 1u);
+  EXPECT_EQ(actions[0]["kind"], "source.fixAll.stylo");
+  const json& change = actions[0]["edit"]["documentChanges"][0];
+  EXPECT_EQ(change["textDocument"]["version"], 1);
+  json starts = json::array();
+  for (const json& e : change["edits"]) starts.push_back({e["range"]["start"]["line"], e["range"]["start"]["character"], e["newText"]});
+  EXPECT_EQ(starts, json::parse(R"([[0,2," "],[1,8," "]])"));
+}
+
+struct malformed_case {
+  const char* name;
+  std::string stream;  // framed by hand: the framing itself is under test
+  std::vector<int> codes;  // the error code of each answer, 0 for a result
+  int exit_status;         // -1: the server is still running
+};
+
+std::string framed(const std::string& body) { return stylo::lsp::frame(body); }
+
+TEST(LspMalformedInput, EachGetsItsAnswerAndTheServerGoesOn) {
+  const std::string init = framed(R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{}}})");
+  const std::string shutdown = framed(R"({"jsonrpc":"2.0","id":9,"method":"shutdown"})");
+  const std::string exit = framed(R"({"jsonrpc":"2.0","method":"exit"})");
+  const std::string pull = framed(R"({"jsonrpc":"2.0","id":5,"method":"textDocument/diagnostic","params":{"textDocument":{"uri":"file:///n.c"}}})");
+  const std::vector<malformed_case> cases = {
+      {"a request before initialize", pull + init, {-32002, 0}, -1},
+      {"a notification before initialize is dropped", framed(R"({"jsonrpc":"2.0","method":"initialized"})") + init, {0}, -1},
+      {"broken JSON", init + framed("{\"jsonrpc\":") + pull, {0, -32700, 0}, -1},
+      {"not an object", init + framed("[1,2]") + framed("7"), {0, -32600, -32600}, -1},
+      {"no jsonrpc member", init + framed(R"({"id":3,"method":"shutdown"})"), {0, -32600}, -1},
+      {"an id of the wrong kind", init + framed(R"({"jsonrpc":"2.0","id":[1],"method":"shutdown"})"), {0, -32600}, -1},
+      {"unknown method", init + framed(R"({"jsonrpc":"2.0","id":4,"method":"foo/bar"})"), {0, -32601}, -1},
+      {"unknown notifications, $/ or not", init + framed(R"({"jsonrpc":"2.0","method":"$/setTrace","params":{}})") +
+           framed(R"({"jsonrpc":"2.0","method":"foo/bar"})") + framed(R"({"jsonrpc":"2.0","method":"$/cancelRequest","params":{"id":1}})"),
+       {0}, -1},
+      {"wrong params", init + framed(R"({"jsonrpc":"2.0","id":6,"method":"textDocument/codeAction","params":{"textDocument":{}}})") +
+           framed(R"({"jsonrpc":"2.0","id":7,"method":"textDocument/diagnostic","params":{"textDocument":{"uri":3}}})"),
+       {0, -32602, -32602}, -1},
+      {"initialize twice", init + init, {0, -32600}, -1},
+      {"a header without Content-Length", init + "Content-Type: x\r\n\r\n" + pull, {0, -32700, 0}, -1},
+      {"a length that is not a number, then a good message", init + "Content-Length: 1x\r\n\r\n{}" + pull, {0, -32700, 0}, -1},
+      {"a header line without a colon", "garbage\r\n\r\n" + init, {-32700, 0}, -1},
+      {"a huge length", init + "Content-Length: 99999999999999999999\r\n\r\n" + pull, {0, -32700, 0}, -1},
+      {"a request after shutdown", init + shutdown + pull, {0, 0, -32600}, -1},
+      {"exit after shutdown", init + shutdown + exit, {0, 0}, 0},
+      {"exit without shutdown", init + exit, {0}, 1},
+      {"exit before initialize", exit, {}, 1},
+  };
+  for (const malformed_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    session s;
+    stylo::lsp::message_reader reader;
+    // Byte by byte, so that every split of a header is met as well.
+    for (char byte : c.stream) {
+      reader.feed(std::string_view(&byte, 1));
+      std::string body, problem;
+      for (;;) {
+        const auto status = reader.next(body, problem);
+        if (status == stylo::lsp::message_reader::status::need_more) break;
+        if (status == stylo::lsp::message_reader::status::message) {
+          s.server.handle(body);
+        } else {
+          s.server.malformed_header(problem);
+        }
+      }
+    }
+    std::vector<int> codes;
+    for (const json& m : s.sent) codes.push_back(m.contains("error") ? m["error"]["code"].get<int>() : 0);
+    EXPECT_EQ(codes, c.codes);
+    if (c.exit_status >= 0) {
+      EXPECT_TRUE(s.server.exited());
+      EXPECT_EQ(s.server.exit_status(), c.exit_status);
+    } else {
+      EXPECT_FALSE(s.server.exited());
+    }
+  }
+}
+
+TEST(LspDocuments, ClosingClearsAndRawBytesSurviveTheJson) {
+  session s;
+  s.start(position_encoding::utf8);
+  // A Latin-1 document sent as raw bytes: the JSON around them is not UTF-8.
+  s.server.handle(
+      "{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/didOpen\",\"params\":{\"textDocument\":{\"uri\":\"file:///t.c\","
+      "\"version\":1,\"text\":\"\xE9t\xE9 if(x)\"}}}");
+  EXPECT_EQ(s.server.find_document("file:///t.c")->text, "\xE9t\xE9 if(x)");
+  EXPECT_EQ(s.last_ranges(), (std::vector<std::vector<std::uint64_t>>{{0, 4, 0, 7}}));
+  s.notify("textDocument/didClose", {{"textDocument", {{"uri", "file:///t.c"}}}});
+  EXPECT_EQ(s.last_ranges(), (std::vector<std::vector<std::uint64_t>>{}));
+  EXPECT_EQ(s.server.find_document("file:///t.c"), nullptr);
+}
+
+}  // namespace
