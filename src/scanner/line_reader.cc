@@ -129,6 +129,7 @@ bool load_text(line_reader& reader, std::string_view text) {
   const text_extent measured = measure_text(reader.buffer, text.size());
   reader.end = measured.length;
   reader.line_feeds = measured.line_feeds;
+  reader.last_line_feed = measured.last_line_feed;
   end_input(reader);
   return true;
 }
