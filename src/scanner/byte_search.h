@@ -50,16 +50,23 @@ struct text_extent {
   std::size_t last_line_feed;  ///< from the start of the text; 0 when it holds no line feed
 };
 
-/// The offset of the last line feed in [p, p + n), which holds one, found
-/// from the end a window of `search` at a time: a buffer of long lines is
-/// not gone through byte by byte. Reads nothing outside [p, p + n).
+/// The byte after the last line feed in [from, p), or `from` when there is
+/// none: the start of the line that holds `p`. Looked for from `p`
+/// backwards a window of `search` at a time, so that a long line is not gone
+/// through byte by byte. Reads nothing outside [from, p).
+template <typename search>
+STYLO_ALWAYS_INLINE const char* line_start_before(const char* from, const char* p) {
+  for (; p - from >= 64; p -= 64) {
+    if (const std::uint64_t lf = search::line_feeds(p - 64)) return p - 64 + highest_bit(lf) + 1;
+  }
+  while (p > from && p[-1] != '\n') --p;
+  return p;
+}
+
+/// The offset of the last line feed in [p, p + n), which holds one.
 template <typename search>
 std::size_t last_line_feed_of(const char* p, std::size_t n) {
-  for (; n >= 64; n -= 64) {
-    if (const std::uint64_t lf = search::line_feeds(p + n - 64)) return n - 64 + highest_bit(lf);
-  }
-  while (p[n - 1] != '\n') --n;
-  return n - 1;
+  return static_cast<std::size_t>(line_start_before<search>(p, p + n) - p) - 1;
 }
 
 /// The masks of 64 bytes that say where skips may begin and end.

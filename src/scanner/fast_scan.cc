@@ -444,8 +444,7 @@ STYLO_ALWAYS_INLINE void scan_lines(const char* const start, const char* const e
     // stop: looked for backwards, no further than the bytes already
     // counted, and only the bytes before it are counted. Each byte is read
     // once, by one search or the other.
-    const char* after_lf = stop;
-    while (after_lf > counted && after_lf[-1] != '\n') --after_lf;
+    const char* const after_lf = line_start_before<search>(counted, stop);
     if (after_lf > counted) {
       source_cursor.line_number += search::count_line_feeds(counted, after_lf);
       line_start = after_lf;
