@@ -40,13 +40,15 @@ cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake "$gtest_sources" > /dev/null
 cmake --build build-windows -j2
 # Only DLLs that every Windows has: the C++ and GCC runtimes are linked in.
-dlls=$(x86_64-w64-mingw32-objdump -p build-windows/stylo.exe | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort)
-echo "stylo.exe imports: $(echo $dlls)"
-for dll in $dlls; do
-  case "$dll" in
-    kernel32.dll | msvcrt.dll | shell32.dll | user32.dll | advapi32.dll | ntdll.dll | api-ms-win-*.dll) ;;
-    *) fail "stylo.exe needs $dll, which Windows does not ship" ;;
-  esac
+for program in stylo.exe stylo-report.exe; do
+  dlls=$(x86_64-w64-mingw32-objdump -p build-windows/$program | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort)
+  echo "$program imports: $(echo $dlls)"
+  for dll in $dlls; do
+    case "$dll" in
+      kernel32.dll | msvcrt.dll | shell32.dll | user32.dll | advapi32.dll | ntdll.dll | api-ms-win-*.dll) ;;
+      *) fail "$program needs $dll, which Windows does not ship" ;;
+    esac
+  done
 done
 
 # The manifest that lets names past 260 characters open is in the program.

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . .ci/lib.sh
-ensure_packages clang-14 libclang-rt-14-dev cmake
+ensure_packages clang-14 libclang-rt-14-dev cmake nlohmann-json3-dev
 
 seconds="${STYLO_FUZZ_SECONDS:-60}"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
@@ -16,7 +16,7 @@ cmake --build build-fuzz -j2
 root="$PWD"
 mkdir -p build-fuzz/findings
 status=0
-for target in scan list lsp; do
+for target in scan list lsp report; do
   # New inputs go to a scratch corpus; the seeds in the repository are only read.
   work="$root/build-fuzz/corpus-$target"
   mkdir -p "$work"

@@ -6,10 +6,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . .ci/lib.sh
-ensure_packages valgrind libgtest-dev cmake g++ strace
+ensure_packages valgrind libgtest-dev nlohmann-json3-dev libxml2-utils python3 cmake g++ strace
 
 cmake -S . -B build-valgrind -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build-valgrind -j2 --target stylo stylo_cli_tests stylo_tests
+cmake --build build-valgrind -j2 --target stylo stylo_cli_tests stylo_tests stylo-report stylo_report_cli_tests
 memcheck="valgrind -q --error-exitcode=99 --leak-check=full --show-leak-kinds=definite,indirect,possible --errors-for-leak-kinds=definite,indirect,possible"
 STYLO_TEST_WRAPPER="$memcheck" ./build-valgrind/tests/stylo_cli_tests
+STYLO_TEST_WRAPPER="$memcheck" ./build-valgrind/tests/stylo_report_cli_tests
 $memcheck ./build-valgrind/tests/stylo_tests --gtest_death_test_style=threadsafe

@@ -24,12 +24,16 @@
 
 #include <gtest/gtest.h>
 
+#include "cli_harness.h"
+
 namespace {
 
-std::string from_environment(const char* name, const char* otherwise = "") {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? value : otherwise;
-}
+using cli_harness::from_environment;
+using cli_harness::path;
+using cli_harness::quote;
+using cli_harness::slurp;
+using cli_harness::work_dir;
+using cli_harness::write;
 
 const std::string stylo = from_environment("STYLO_TEST_BINARY", STYLO_BINARY);
 
@@ -58,34 +62,6 @@ std::string from_windows_text(const std::string& bytes, const char* stream) {
     text += bytes[i];
   }
   return text;
-}
-
-const std::string& work_dir() {
-  static const std::string dir = [] {
-    std::string pattern = ::testing::TempDir() + "stylo_cli_XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
-  }();
-  return dir;
-}
-
-std::string path(const std::string& leaf) { return work_dir() + "/" + leaf; }
-
-void write(const std::string& leaf, const std::string& bytes) {
-  std::ofstream(path(leaf), std::ios::binary | std::ios::trunc) << bytes;
-}
-
-std::string slurp(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
 }
 
 struct outcome {

@@ -2,7 +2,7 @@
 # Runs the pre-commit hook's entry as the pre-commit framework does: from the
 # top of the checked repository, with the hook repository's entry script
 # followed by the names of the files to check as arguments.
-# Usage: pre_commit_test.sh <source dir> <built stylo>
+# Usage: pre_commit_test.sh <source dir> <built stylo-report>
 set -u
 src=$1
 stylo_bin=$2
@@ -23,7 +23,7 @@ grep -q '^ *types: \[c\]$' "$hooks" || fail "the hook is not limited to C files"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/bin" "$work/repo/my dir"
-ln -s "$stylo_bin" "$work/bin/stylo"
+ln -s "$stylo_bin" "$work/bin/stylo-report"
 PATH=$work/bin:$PATH
 cd "$work/repo" || exit 1
 
@@ -35,10 +35,10 @@ printf 'int f(void) {\n  if(a) x=-1;\n}\n' > 'my dir/a (2).c'
 printf 'y=+1;\n' > "odd${nl}name.c"
 printf 'z=!1;\n' > ./--file-list=x.c
 
-kw_if="(2): warning: (style) Devrait mettre un espace entre 'if' et la parenthese. [guide 80]  [QVS]"
-op_minus="(2): warning: '=-' devrait probablement etre '-='; sinon, ajoutez un espace entre.  [QVS]"
-op_plus="(1): warning: '=+' devrait probablement etre '+='; sinon, ajoutez un espace entre.  [QVS]"
-op_not="(1): warning: '=!' devrait probablement etre '!='; sinon, ajoutez un espace entre.  [QVS]"
+kw_if=":2:3: warning: (style) Devrait mettre un espace entre 'if' et la parenthese. [guide 80]  [QVS] [keyword-space]"
+op_minus=":2:10: warning: '=-' devrait probablement etre '-='; sinon, ajoutez un espace entre.  [QVS] [reversed-operator]"
+op_plus=":1:2: warning: '=+' devrait probablement etre '+='; sinon, ajoutez un espace entre.  [QVS] [reversed-operator]"
+op_not=":1:2: warning: '=!' devrait probablement etre '!='; sinon, ajoutez un espace entre.  [QVS] [reversed-operator]"
 
 # check <what> <expected status> <expected output> <file>...
 check() {
@@ -59,7 +59,7 @@ check "warnings fail the hook and are shown" 1 \
   "my dir/a (2).c$kw_if${nl}my dir/a (2).c$op_minus" clean.c 'my dir/a (2).c' 'my dir/clean (1).h'
 check "a name that looks like the list option" 1 "--file-list=x.c$op_not" '--file-list=x.c'
 check "a name holding a line feed" 1 "odd${nl}name.c$op_plus" clean.c "odd${nl}name.c"
-check "a file that cannot be opened fails the hook" 1 "Unable to open file 'gone.c'" clean.c gone.c
+check "a file that cannot be opened fails the hook" 2 "Unable to open file 'gone.c'" clean.c gone.c
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failure(s)"

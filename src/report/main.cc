@@ -1,0 +1,22 @@
+// stylo-report: stylo's findings as a report for CI systems and editors.
+// See report/report_run.h for what it does and man/stylo-report.1.
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/arguments.h"
+#include "platform/text_output.h"
+#include "report/report_run.h"
+
+int main(int argc, char** argv) {
+  try {
+    std::vector<std::string> arguments = stylo::platform::program_arguments(argc, argv);
+    if (!arguments.empty()) arguments.erase(arguments.begin());
+    return stylo::report::run_report(arguments);
+  } catch (const std::bad_alloc&) {
+    stylo::platform::write_all(stylo::platform::output_stream::standard_error,
+                               "stylo-report: out of memory" + std::string(stylo::platform::line_end));
+    return 2;
+  }
+}

@@ -1,0 +1,148 @@
+#include "report/options.h"
+
+#include <array>
+#include <utility>
+
+namespace stylo::report {
+namespace {
+
+constexpr std::array<std::pair<std::string_view, format_name>, 7> formats{{
+    {"gcc", format_name::gcc},
+    {"sarif", format_name::sarif},
+    {"github", format_name::github},
+    {"gitlab", format_name::gitlab},
+    {"checkstyle", format_name::checkstyle},
+    {"junit", format_name::junit},
+    {"json", format_name::json},
+}};
+
+// The options that take a value, and where the value goes.
+enum class valued { format, output, baseline, stdin_name, file_list };
+
+constexpr std::array<std::pair<std::string_view, valued>, 5> valued_options{{
+    {"--format", valued::format},
+    {"--output", valued::output},
+    {"--baseline", valued::baseline},
+    {"--stdin-name", valued::stdin_name},
+    {"--file-list", valued::file_list},
+}};
+
+std::string quoted(std::string_view text) {
+  std::string q = "'";
+  q += text;
+  q += '\'';
+  return q;
+}
+
+std::string take_value(valued option, const std::string& value, options& given) {
+  switch (option) {
+    case valued::format:
+      for (const auto& [name, format] : formats) {
+        if (name == value) {
+          given.format = format;
+          return {};
+        }
+      }
+      return std::string("unknown format ") + quoted(value) + " (gcc, sarif, github, gitlab, checkstyle, junit or json)";
+    case valued::output:
+      if (value.empty()) return "--output needs a file name";
+      given.output = value;
+      return {};
+    case valued::baseline:
+      if (value.empty()) return "--baseline needs a file name";
+      given.baseline = value;
+      return {};
+    case valued::stdin_name:
+      given.stdin_name = value;
+      return {};
+    case valued::file_list:
+      given.inputs.push_back({input::kind::file_list, value});
+      return {};
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string_view name_of(format_name format) {
+  for (const auto& [name, each] : formats) {
+    if (each == format) return name;
+  }
+  return {};
+}
+
+std::string parse_options(const std::vector<std::string>& arguments, options& given) {
+  bool options_ended = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (options_ended || argument == "-" || !argument.starts_with('-')) {
+      given.inputs.push_back({argument == "-" && !options_ended ? input::kind::text : input::kind::name, argument});
+      continue;
+    }
+    if (argument == "--") {
+      options_ended = true;
+      continue;
+    }
+    if (argument == "--help" || argument == "-h") {
+      given.help = true;
+      continue;
+    }
+    if (argument == "--version") {
+      given.version = true;
+      continue;
+    }
+    const std::size_t equals = argument.find('=');
+    const std::string_view option = std::string_view(argument).substr(0, equals);
+    bool known = false;
+    for (const auto& [name, which] : valued_options) {
+      if (name != option) continue;
+      known = true;
+      std::string value;
+      if (equals != std::string::npos) {
+        value = argument.substr(equals + 1);
+      } else if (i + 1 < arguments.size()) {
+        value = arguments[++i];
+      } else {
+        return std::string(name) + " needs a value";
+      }
+      if (std::string error = take_value(which, value, given); !error.empty()) return error;
+    }
+    if (!known) return std::string("unknown option ") + quoted(argument);
+  }
+  if (given.help || given.version) return {};
+  if (given.inputs.empty()) return "nothing to check: name files or directories, or give --file-list=LIST or -";
+  int standard_input_readers = 0;
+  for (const input& each : given.inputs) {
+    standard_input_readers += each.what == input::kind::text || (each.what == input::kind::file_list && each.name == "-");
+  }
+  if (standard_input_readers > 1) return "standard input can be read once: give '-' or --file-list=- once only";
+  return {};
+}
+
+std::string help_text() {
+  return R"(Usage: stylo-report [OPTION]... [NAME]...
+Check C source files for stylo's two rules and write the findings as a report.
+
+A NAME is a file, or a directory, whose .c and .h files are checked in sorted
+order (symbolic links inside it are not followed); '-' checks a source text
+read from standard input.
+
+  --file-list=LIST   check every file named in LIST, one name per line
+                     (LIST '-': standard input); may be given several times
+  --stdin-name=NAME  the name that the text read by '-' has in the report
+                     (default '-')
+  --format=FORMAT    gcc (the default), sarif, github, gitlab, checkstyle,
+                     junit or json
+  --output=FILE      write the report to FILE, whole or not at all
+                     (default: standard output)
+  --baseline=FILE    leave out the findings whose fingerprint is in FILE,
+                     an earlier json, sarif or gitlab report
+  -h, --help         show this help and exit
+  --version          show the version and exit
+
+Exit status: 0 nothing reported, 1 findings reported, 2 a usage error, a list
+or a file that cannot be opened, or a failure to read or write.
+)";
+}
+
+}  // namespace stylo::report

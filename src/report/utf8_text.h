@@ -1,0 +1,45 @@
+#pragma once
+/// UTF-8 as the reports meet it: names and lines are bytes, most of them
+/// UTF-8, some not. A byte that starts no well-formed UTF-8 sequence (a
+/// stray continuation byte, an overlong form, a surrogate, past U+10FFFF, a
+/// sequence cut short) counts as one character of its own, which text
+/// formats show as U+FFFD.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace stylo::report {
+
+/// The length (1-4) of the well-formed UTF-8 sequence at `text[at]`, or 0
+/// when the byte there starts none.
+std::size_t utf8_sequence_length(std::string_view text, std::size_t at);
+
+/// The code point of the well-formed sequence of `length` bytes at `text[at]`.
+char32_t utf8_code_point(std::string_view text, std::size_t at, std::size_t length);
+
+/// U+FFFD, the replacement character, in UTF-8.
+inline constexpr std::string_view replacement_character = "\xEF\xBF\xBD";
+
+/// The column, counted from 1 in UTF-16 code units, of the byte at
+/// `byte_column` (counted from 1) of `line`: what editors, GitHub and SARIF
+/// readers count. A character outside the Basic Multilingual Plane counts
+/// two, a byte that is not UTF-8 one (as the U+FFFD that stands for it).
+std::uint64_t utf16_column(std::string_view line, std::size_t byte_column);
+
+/// `utf16_column` for findings in the order found: several findings on one
+/// line (which may be very long) go on counting from the one before, so a
+/// line is counted through once, not once per finding.
+class utf16_columns {
+ public:
+  std::uint64_t column(std::uint64_t line_number, std::string_view line, std::size_t byte_column);
+  void new_file() { line_number_ = 0; }
+
+ private:
+  std::uint64_t line_number_ = 0;  ///< 0: nothing counted yet
+  std::size_t byte_column_ = 1;
+  std::uint64_t units_column_ = 1;
+};
+
+}  // namespace stylo::report

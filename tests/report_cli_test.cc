@@ -1,0 +1,267 @@
+// End-to-end tests of stylo-report: every format on names with hard bytes,
+// parsed back; the exit statuses and messages; the whole-or-nothing output
+// file; the baseline; the findings and columns against stylo's own; the
+// directory walk.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "cli_harness.h"
+
+namespace {
+
+using cli_harness::outcome;
+using cli_harness::path;
+using cli_harness::quote;
+using cli_harness::slurp;
+using cli_harness::write;
+
+const std::string report = cli_harness::from_environment("STYLO_TEST_REPORT_BINARY", STYLO_REPORT_BINARY);
+
+// "REPORT" in the command stands for stylo-report, "STYLO" for stylo.
+outcome run(const std::string& command) {
+  std::string cmd = command;
+  for (std::size_t at; (at = cmd.find("STYLO ")) != std::string::npos;) cmd.replace(at, 5, quote(STYLO_BINARY));
+  return cli_harness::run(cmd, "REPORT", report);
+}
+
+bool have(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
+
+const std::string kw_if = "(style) Devrait mettre un espace entre 'if' et la parenthese. [guide 80]  [QVS]";
+const std::string op_minus = "'=-' devrait probablement etre '-='; sinon, ajoutez un espace entre.  [QVS]";
+
+std::string gcc_line(const std::string& file, int line, int column, const std::string& message,
+                     const std::string& rule) {
+  return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": warning: " + message + " [" + rule +
+         "]\n";
+}
+
+// Every format on files whose names hold what formats must escape, each with
+// one finding: JSON parses as UTF-8 and its URIs give back every byte of
+// every name, XML is well-formed, workflow commands stay one line each.
+TEST(Report, NamesWithHardBytesInEveryFormat) {
+  if (!have("python3") || !have("xmllint")) GTEST_SKIP() << "python3 and xmllint (libxml2-utils) are needed";
+  const std::string names[] = {
+      "a b.c",                                 // blank
+      "q\"u'o\\te.c",                          // quotes, backslash
+      "p%20#&<>:,;=?@[].c",                    // percent, URI and XML delimiters, workflow separators
+      "caf\xC3\xA9 \xE6\x97\xA5\xF0\x9F\x98\x80.c",  // UTF-8 outside ASCII, beyond the BMP
+      "bad\xFF\xC3(\xED\xA0\x80.c",            // bytes that are not UTF-8, a surrogate
+      "c\x01\x1F\x7F\t\r.c",                   // control characters, XML cannot hold most
+      "n\nl.c",                                // line feed
+      "-x.c",                                  // leading dash
+      "\xEF\xBF\xBE.c",                        // U+FFFE, which XML cannot hold
+  };
+  std::filesystem::remove_all(path("names"));
+  std::filesystem::create_directory(path("names"));
+  std::string listed;
+  for (const std::string& name : names) {
+    write("names/" + name, "if(x)\n");
+    listed += "names/" + name + '\0';
+  }
+  write("names.txt", listed);
+  const std::string check = quote(std::string(STYLO_SOURCE_DIR) + "/tests/report_format_check.py");
+  for (const std::string format : {"json", "gitlab", "sarif", "github", "checkstyle", "junit", "gcc"}) {
+    // With a file that cannot be opened, whose name is reported too.
+    const outcome r = run("REPORT --format=" + format + " names 'gone <&>\"%,:.c' > r." + format);
+    EXPECT_EQ(r.status, 2) << format << ": " << r.err;
+    EXPECT_EQ(r.err, "Unable to open file 'gone <&>\"%,:.c'\n") << format;
+    const std::string file = "r." + format;
+    if (format == "checkstyle" || format == "junit") {
+      const outcome parsed = run("xmllint --noout " + file + " && xmllint --xpath 'count(//" +
+                                 (format == "junit" ? std::string("testcase") : std::string("error")) + ")' " + file);
+      EXPECT_EQ(parsed.status, 0) << format << ": " << parsed.err;
+      EXPECT_EQ(parsed.out, std::to_string(std::size(names) + 1) + "\n") << format;
+    } else if (format == "gcc") {
+      EXPECT_EQ(slurp(path(file)).find(gcc_line("names/a b.c", 1, 1, kw_if, "keyword-space")) != std::string::npos,
+                true);
+    } else {
+      const outcome parsed = run("python3 " + check + " " + format + " " + file + " names.txt");
+      EXPECT_EQ(parsed.status, 0) << parsed.out << parsed.err;
+    }
+  }
+  // Relative names give relative URIs, absolute ones file URIs.
+  write("u.c", "if(x)\n");
+  const struct {
+    std::string name, uri;
+  } uris[] = {
+      {"./u.c", "u.c"},
+      {".//./u.c", "u.c"},
+      {"../" + std::filesystem::path(cli_harness::work_dir()).filename().string() + "/u.c",
+       "../" + std::filesystem::path(cli_harness::work_dir()).filename().string() + "/u.c"},
+      {path("u.c"), "file://" + path("u.c")},
+  };
+  for (const auto& u : uris) {
+    const outcome r = run("REPORT --format=json " + quote(u.name));
+    EXPECT_NE(r.out.find(",\"uri\":\"" + u.uri + "\","), std::string::npos) << u.name << ": " << r.out;
+  }
+}
+
+TEST(Report, ExitStatusesAndMessages) {
+  write("a.c", "if(x)\n");
+  write("clean.c", "if (x)\n");
+  write("old.txt", "an older report\n");
+  write("list.txt", "clean.c\na.c\n");
+  const struct {
+    const char* what;
+    std::string args;
+    int status;
+    std::string err;
+  } cases[] = {
+      {"nothing found", "clean.c", 0, ""},
+      {"a finding", "clean.c a.c", 1, ""},
+      {"a list on standard input", "--file-list=- < list.txt", 1, ""},
+      {"a file that cannot be opened", "a.c missing.c", 2, "Unable to open file 'missing.c'\n"},
+      {"a list that cannot be opened", "--file-list=missing.txt clean.c", 2,
+       "Unable to open file list 'missing.txt'\n"},
+      {"an unknown option", "--bogus a.c", 2, "stylo-report: unknown option '--bogus' (see stylo-report --help)\n"},
+      {"an unknown format", "--format=xml a.c", 2,
+       "stylo-report: unknown format 'xml' (gcc, sarif, github, gitlab, checkstyle, junit or json) (see "
+       "stylo-report --help)\n"},
+      {"an option without its value", "a.c --output", 2,
+       "stylo-report: --output needs a value (see stylo-report --help)\n"},
+      {"nothing to check", "", 2,
+       "stylo-report: nothing to check: name files or directories, or give --file-list=LIST or - (see "
+       "stylo-report --help)\n"},
+      {"standard input twice", "- --file-list=-", 2,
+       "stylo-report: standard input can be read once: give '-' or --file-list=- once only (see stylo-report "
+       "--help)\n"},
+      {"a failed read", "- < .", 2, "Failed while parsing '-'\n"},
+      {"a failed write", "a.c > /dev/full", 2,
+       "Failed while writing the report to standard output: No space left on device\n"},
+      {"a report file that cannot be made", "--output=no/dir.txt a.c", 2,
+       "Unable to write the report to 'no/dir.txt': No such file or directory\n"},
+      {"a baseline that cannot be opened", "--baseline=missing.json a.c", 2,
+       "Unable to open baseline 'missing.json'\n"},
+      {"a baseline that is no report", "--baseline=a.c a.c", 2,
+       "The baseline 'a.c' is not a json, sarif or gitlab report of stylo-report\n"},
+      {"a failed read with --output", "--output=old.txt a.c - < .", 2, "Failed while parsing '-'\n"},
+  };
+  for (const auto& c : cases) {
+    const outcome r = run("REPORT " + c.args);
+    EXPECT_EQ(r.status, c.status) << c.what;
+    EXPECT_EQ(r.err, c.err) << c.what;
+  }
+  // The older report stays, and no temporary file is left.
+  EXPECT_EQ(slurp(path("old.txt")), "an older report\n");
+  EXPECT_EQ(run("ls old.txt*").out, "old.txt\n");
+  // A file that cannot be opened still leaves the report of the others.
+  EXPECT_EQ(run("REPORT --output=old.txt a.c missing.c").status, 2);
+  EXPECT_EQ(slurp(path("old.txt")), gcc_line("a.c", 1, 1, kw_if, "keyword-space"));
+
+  const outcome help = run("REPORT --help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: stylo-report [OPTION]... [NAME]...\n", 0), 0u) << help.out;
+  const outcome version = run("REPORT --version");
+  EXPECT_TRUE(std::regex_match(version.out, std::regex("stylo-report [0-9]+\\.[0-9]+(\\.[0-9]+)?\n"))) << version.out;
+}
+
+// A baseline made from one version of a file, applied to later versions: in
+// every format that can serve as one.
+TEST(Report, BaselineFollowsFindingsNotLineNumbers) {
+  const std::string before = "int a;\nif(x) y=-1;\nif(x) y=-1;\n";
+  const struct {
+    const char* what;
+    std::string after;
+    std::string reported;  // gcc lines
+  } cases[] = {
+      {"unchanged", before, ""},
+      {"lines added above and below", "// new\n\n" + before + "int z;\n", ""},
+      {"lines removed above", "if(x) y=-1;\nif(x) y=-1;\n", ""},
+      {"the finding's line edited", "int a;\nif(x) y=-1; \nif(x) y=-1;\n",
+       gcc_line("./b.c", 2, 1, kw_if, "keyword-space") + gcc_line("./b.c", 2, 8, op_minus, "reversed-operator")},
+      {"a third equal line", before + "if(x) y=-1;\n",
+       gcc_line("./b.c", 4, 1, kw_if, "keyword-space") + gcc_line("./b.c", 4, 8, op_minus, "reversed-operator")},
+      {"one of the two equal lines removed", "int a;\nif(x) y=-1;\n", ""},
+  };
+  for (const std::string format : {"json", "sarif", "gitlab"}) {
+    write("b.c", before);
+    ASSERT_EQ(run("REPORT --format=" + format + " --output=base b.c").status, 1) << format;
+    for (const auto& c : cases) {
+      write("b.c", c.after);
+      const outcome r = run("REPORT --baseline=base ./b.c");
+      EXPECT_EQ(r.out, c.reported) << format << ": " << c.what;
+      EXPECT_EQ(r.status, c.reported.empty() ? 0 : 1) << format << ": " << c.what;
+    }
+  }
+}
+
+// The findings are stylo's, file by file and line by line, whatever the
+// text (CR LF, Ctrl-Z, a lone CR, a long line); the byte column is where the
+// finding starts; the UTF-16 column counts what comes before it right.
+TEST(Report, FindingsAreStylosWithTheirColumns) {
+  write("text.c", "a=-1;\r\nif(x)\r\n\r\n\tfor(;;) b==!c\rwhile(d)\r\n" + std::string(70000, 'x') + " x=+1\x1Aif(e)\n");
+  const std::string list = std::string(STYLO_SOURCE_DIR) + "/examples/demo.c\ntext.c\n";
+  write("list.txt", list);
+  const outcome expected = run("STYLO --file-list=list.txt");
+  const outcome got = run("REPORT --file-list=list.txt");
+  EXPECT_EQ(got.status, 1);
+  // "file(L): warning: M" against "file:L:C: warning: M [rule]".
+  const std::regex stylo_line("(.*)\\((\\d+)\\): warning: (.*)");
+  const std::regex report_line("(.*):(\\d+):\\d+: warning: (.*) \\[[a-z-]+\\]");
+  std::istringstream expected_lines(expected.out), got_lines(got.out);
+  std::string e, g;
+  int count = 0;
+  while (std::getline(expected_lines, e)) {
+    ASSERT_TRUE(std::getline(got_lines, g)) << "missing: " << e;
+    std::smatch em, gm;
+    ASSERT_TRUE(std::regex_match(e, em, stylo_line) && std::regex_match(g, gm, report_line)) << e << "\n" << g;
+    EXPECT_EQ(em[1].str() + em[2].str() + em[3].str(), gm[1].str() + gm[2].str() + gm[3].str());
+    ++count;
+  }
+  EXPECT_FALSE(std::getline(got_lines, g)) << "extra: " << g;
+  EXPECT_GE(count, 10);
+
+  const struct {
+    const char* what;
+    std::string line;
+    int column, utf16_column, utf16_end;
+  } columns[] = {
+      {"ASCII", "  if(x)", 3, 3, 6},
+      {"two-byte and three-byte characters", "/* \xC3\xA9\xE2\x82\xAC */ while(x)", 13, 10, 16},
+      {"a character beyond the BMP: two units", "/* \xF0\x9F\x98\x80 */ x=-1", 13, 11, 13},
+      {"bytes that are not UTF-8: one unit each", "/* \xFF\xC3( */ y==!z", 12, 12, 15},
+      {"a tab counts one", "\tswitch(c)", 2, 2, 9},
+  };
+  for (const auto& c : columns) {
+    write("col.c", c.line + "\n");
+    const outcome json = run("REPORT --format=json col.c");
+    EXPECT_NE(json.out.find("\"line\":1,\"column\":" + std::to_string(c.column)), std::string::npos)
+        << c.what << ": " << json.out;
+    const outcome github = run("REPORT --format=github - --stdin-name=col.c < col.c");
+    EXPECT_NE(github.out.find("file=col.c,line=1,col=" + std::to_string(c.utf16_column) +
+                              ",endColumn=" + std::to_string(c.utf16_end) + ","),
+              std::string::npos)
+        << c.what << ": " << github.out;
+  }
+}
+
+// Directories are walked for .c and .h files in the sorted order of their
+// whole names; links inside are not followed.
+TEST(Report, DirectoryWalk) {
+  std::filesystem::remove_all(path("tree"));
+  std::filesystem::remove_all(path("outside"));
+  for (const char* dir : {"tree/a", "tree/a/deep", "outside"}) std::filesystem::create_directories(path(dir));
+  for (const char* file : {"tree/z.c", "tree/a.h", "tree/a/b.c", "tree/a/deep/c.h", "tree/a.c", "tree/notes.txt",
+                           "tree/a.cc", "outside/o.c"}) {
+    write(file, "if(x)\n");
+  }
+  symlink("../outside/o.c", path("tree/link.c").c_str());
+  symlink("../outside", path("tree/linked").c_str());
+  const outcome r = run("REPORT tree/ clean-name-missing.c");
+  EXPECT_EQ(r.out, gcc_line("tree/a.c", 1, 1, kw_if, "keyword-space") +
+                       gcc_line("tree/a.h", 1, 1, kw_if, "keyword-space") +
+                       gcc_line("tree/a/b.c", 1, 1, kw_if, "keyword-space") +
+                       gcc_line("tree/a/deep/c.h", 1, 1, kw_if, "keyword-space") +
+                       gcc_line("tree/z.c", 1, 1, kw_if, "keyword-space"));
+  EXPECT_EQ(r.status, 2);
+  // "." walks without "./" before the names; a link named by the user is followed.
+  EXPECT_EQ(run("cd tree/a && REPORT . ../linked").out,
+            gcc_line("b.c", 1, 1, kw_if, "keyword-space") + gcc_line("deep/c.h", 1, 1, kw_if, "keyword-space") +
+                gcc_line("../linked/o.c", 1, 1, kw_if, "keyword-space"));
+}
+
+}  // namespace
