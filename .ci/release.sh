@@ -25,7 +25,7 @@ fail() {
 step() { echo "== $*"; }
 
 ensure_packages cmake g++ g++-aarch64-linux-gnu g++-mingw-w64-x86-64 dpkg-dev groff zip unzip \
-  binutils file lintian qemu-user wine64 python3
+  binutils file lintian qemu-user wine64 python3 nlohmann-json3-dev
 # Node.js may come with its own npm (a nodejs package from elsewhere, which
 # Debian's npm conflicts with): Debian's npm only where there is none.
 command -v npm >/dev/null || ensure_packages nodejs npm
