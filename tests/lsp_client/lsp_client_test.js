@@ -213,6 +213,10 @@ async function exitWithoutShutdown() {
     process.exit(1);
   }
   console.log('stylo-lsp agrees with stylo on 24 generated documents in both encodings; fixes and lifecycle hold');
+  // Under wine, the processes wine starts beside the server (winedevice,
+  // say) inherit its pipes and keep them open after it has exited: waiting
+  // for them to close would never end.
+  process.exit(0);
 })().catch(e => {
   console.error(e);
   process.exit(1);
