@@ -121,8 +121,10 @@ build/stylo examples/demo.c > "$tmp/demo.out"
 # check_runs <platform> <program> <path> [runner...]: the program, run at
 # <path> by the runner (qemu, wine, chroot; none for a native one), does its
 # job on examples/demo.c: stylo writes build/stylo's warnings (in CR LF on
-# windows), stylo-lsp publishes them as diagnostics over a whole session.
-# Every program of man/ needs its case here.
+# windows), stylo-lsp publishes them as diagnostics over a whole session,
+# stylo-report writes them with their columns and rule ids (its lines end in
+# LF everywhere) and exits with 1, for findings. Every program of man/ needs
+# its case here.
 check_runs() {
   local platform=$1 program=$2 path=$3
   shift 3
@@ -138,6 +140,13 @@ check_runs() {
     stylo-lsp)
       python3 .ci/lsp_session.py examples/demo.c "$tmp/demo.out" "$@" "$path" ||
         fail "$platform $program does not publish stylo's findings over a session"
+      ;;
+    stylo-report)
+      local status=0
+      "$@" "$path" --format=gcc examples/demo.c > "$tmp/runs.out" || status=$?
+      [ "$status" -eq 1 ] || fail "$platform $program exits with $status, not 1, on findings"
+      sed -E 's/^(.*):([0-9]+):[0-9]+: warning: (.*) \[[a-z-]+\]$/\1(\2): warning: \3/' "$tmp/runs.out" |
+        cmp -s "$tmp/demo.out" - || fail "$platform $program does not report the findings of build/stylo: $(cat "$tmp/runs.out")"
       ;;
     *) fail "no check that $program runs: add its case to check_runs in $0" ;;
   esac
