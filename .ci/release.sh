@@ -7,9 +7,12 @@
 # `cmake --install` installs, the licence and the users' README; the tarball
 # must install with its README's command on a fresh account, and the zip
 # README's cmd recipe must pass a name outside ASCII to stylo.exe under wine;
-# the static program must need no library and give, byte for byte, the
-# output of build/stylo; each program must run on its own platform (arm64
-# under qemu, Windows under wine). A second run must give the same bytes.
+# the static programs must need no library, and stylo give, byte for byte, the
+# output of build/stylo; each program (one for each page in man/) must be in
+# each archive and do its job on its own platform (arm64 under qemu, Windows
+# under wine, the static one alone in a chroot). The VS Code extension must
+# be a .vsix that VS Code can read, holding the extension, its language
+# client and project()'s version. A second run must give the same bytes.
 # Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,7 +25,10 @@ fail() {
 step() { echo "== $*"; }
 
 ensure_packages cmake g++ g++-aarch64-linux-gnu g++-mingw-w64-x86-64 dpkg-dev groff zip unzip \
-  binutils file lintian qemu-user wine64
+  binutils file lintian qemu-user wine64 python3 nlohmann-json3-dev
+# Node.js may come with its own npm (a nodejs package from elsewhere, which
+# Debian's npm conflicts with): Debian's npm only where there is none.
+command -v npm >/dev/null || ensure_packages nodejs npm
 
 if [ ! -x build/stylo ]; then
   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
@@ -37,9 +43,13 @@ bash scripts/release.sh
 read -r release_version version < <(cmake -P cmake/PackageVersion.cmake)
 linux=stylo-$version-linux-x86_64
 windows=stylo-$version-windows-x86_64
-[ "$(cd dist && ls | sort)" = "$(printf '%s\n' SHA256SUMS "$linux.tar.gz" "$windows.zip" \
+vsix=stylo-lsp-$version.vsix
+[ "$(cd dist && ls | sort)" = "$(printf '%s\n' SHA256SUMS "$linux.tar.gz" "$windows.zip" "$vsix" \
   "stylo_$version-1_amd64.deb" "stylo_$version-1_arm64.deb" | sort)" ] ||
-  fail "dist/ does not hold exactly the four artifacts and SHA256SUMS: $(ls dist)"
+  fail "dist/ does not hold exactly the five artifacts and SHA256SUMS: $(ls dist)"
+# The programs: one for each manual page in man/ (stylo and its companions).
+programs=$(cd man && ls -- *.1 | sed 's/\.1$//' | sort)
+[ -n "$programs" ] && grep -qx stylo <<< "$programs" || fail "man/ has no stylo.1"
 
 step "version"
 # The release is the commit tagged v<version>; any other commit's packages
@@ -75,7 +85,8 @@ grep -qE "^ +rev: v$release_version( |\$)" README.md || fail "the README's pre-c
 
 step "checksums"
 (cd dist && sha256sum -c SHA256SUMS) || fail "sha256sum -c SHA256SUMS"
-[ "$(wc -l < dist/SHA256SUMS)" -eq 4 ] || fail "SHA256SUMS does not list the four artifacts"
+[ "$(sed 's/^[0-9a-f]*  //' dist/SHA256SUMS | sort)" = "$(cd dist && ls | grep -vx SHA256SUMS | sort)" ] ||
+  fail "SHA256SUMS does not list the five artifacts: $(cat dist/SHA256SUMS)"
 
 # What build/stylo writes, its messages and its status, for one run, in a
 # directory named after the run: the reference the other programs must meet.
@@ -104,6 +115,42 @@ same_as_build() { # same_as_build <directory> <what>
 run_all "$tmp/build" build/stylo
 [ -s "$tmp/build/stdout" ] || fail "build/stylo finds nothing"
 grep -q 'no/such/file.c' "$tmp/build/stderr" || fail "build/stylo does not report the missing file"
+build/stylo examples/demo.c > "$tmp/demo.out"
+[ -s "$tmp/demo.out" ] || fail "build/stylo finds nothing in examples/demo.c"
+
+# check_runs <platform> <program> <path> [runner...]: the program, run at
+# <path> by the runner (qemu, wine, chroot; none for a native one), does its
+# job on examples/demo.c: stylo writes build/stylo's warnings (in CR LF on
+# windows), stylo-lsp publishes them as diagnostics over a whole session,
+# stylo-report writes them with their columns and rule ids (its lines end in
+# LF everywhere) and exits with 1, for findings. Every program of man/ needs
+# its case here.
+check_runs() {
+  local platform=$1 program=$2 path=$3
+  shift 3
+  case $program in
+    stylo)
+      "$@" "$path" examples/demo.c > "$tmp/runs.out" || fail "$platform $program does not run"
+      if [ "$platform" = windows ]; then
+        sed 's/$/\r/' "$tmp/demo.out" | cmp -s - "$tmp/runs.out" || fail "$platform $program does not give the warnings of build/stylo"
+      else
+        cmp -s "$tmp/demo.out" "$tmp/runs.out" || fail "$platform $program does not give the warnings of build/stylo"
+      fi
+      ;;
+    stylo-lsp)
+      python3 .ci/lsp_session.py examples/demo.c "$tmp/demo.out" "$@" "$path" ||
+        fail "$platform $program does not publish stylo's findings over a session"
+      ;;
+    stylo-report)
+      local status=0
+      "$@" "$path" --format=gcc examples/demo.c > "$tmp/runs.out" || status=$?
+      [ "$status" -eq 1 ] || fail "$platform $program exits with $status, not 1, on findings"
+      sed -E 's/^(.*):([0-9]+):[0-9]+: warning: (.*) \[[a-z-]+\]$/\1(\2): warning: \3/' "$tmp/runs.out" |
+        cmp -s "$tmp/demo.out" - || fail "$platform $program does not report the findings of build/stylo: $(cat "$tmp/runs.out")"
+      ;;
+    *) fail "no check that $program runs: add its case to check_runs in $0" ;;
+  esac
+}
 
 step "Debian packages"
 for arch in amd64 arm64; do
@@ -120,19 +167,26 @@ for arch in amd64 arm64; do
 done
 cmp -s "$tmp/amd64.contents" "$tmp/arm64.contents" ||
   fail "the two packages do not hold the same files"
-file "$tmp/arm64/usr/bin/stylo" | grep -q 'ARM aarch64' || fail "the arm64 package's program is not an ARM64 program"
-file "$tmp/arm64/usr/bin/stylo" | grep -q ', stripped' || fail "the arm64 package's program is not stripped"
+for program in $programs; do
+  for arch in amd64 arm64; do
+    [ -f "$tmp/$arch/usr/bin/$program" ] || fail "the $arch package has no $program"
+    file "$tmp/$arch/usr/bin/$program" | grep -q ', stripped' || fail "the $arch package's $program is not stripped"
+    gzip -dc "$tmp/$arch/usr/share/man/man1/$program.1.gz" | cmp -s "man/$program.1" - ||
+      fail "the $arch package's manual page of $program is not man/$program.1"
+  done
+  file "$tmp/arm64/usr/bin/$program" | grep -q 'ARM aarch64' || fail "the arm64 package's $program is not an ARM64 program"
+  check_runs amd64 "$program" "$tmp/amd64/usr/bin/$program"
+  check_runs arm64 "$program" "$tmp/arm64/usr/bin/$program" qemu-aarch64 -L /usr/aarch64-linux-gnu
+done
 dpkg-deb -f "dist/stylo_$version-1_arm64.deb" Depends | tr ',' '\n' | sed -E 's/^ *([^ ]+).*/\1/' | sort |
   tr '\n' ' ' | grep -qx 'libc6 libgcc-s1 libstdc++6 ' || fail "the arm64 Depends names other packages than the C and C++ runtimes"
-qemu-aarch64 -L /usr/aarch64-linux-gnu "$tmp/arm64/usr/bin/stylo" examples/demo.c > "$tmp/arm64.out" ||
-  fail "the arm64 program does not run under qemu"
-build/stylo examples/demo.c | cmp -s - "$tmp/arm64.out" || fail "the arm64 program does not give the warnings of build/stylo"
 
 # What `cmake --install` installs, the archives must hold: every program and
 # every manual page.
 cmake --install build --prefix "$tmp/installed" > /dev/null
 installed=$(cd "$tmp/installed" && find . -type f | sed 's|^\./||' | sort)
-[ -n "$installed" ] || fail "cmake --install build installs nothing"
+[ "$installed" = "$(for program in $programs; do printf '%s\n' "bin/$program" "share/man/man1/$program.1"; done | sort)" ] ||
+  fail "cmake --install build does not install exactly the programs of man/ and their pages: $installed"
 readme() { # readme <source>: the users' README as release.sh fills it in
   sed -e "s/@VERSION@/$version/g" -e "s/@RELEASE@/$release_version/g" "$1"
 }
@@ -142,27 +196,30 @@ tar tzf "dist/$linux.tar.gz" | grep -v '/$' > "$tmp/tar.list"
 [ "$(cat "$tmp/tar.list")" = "$( (printf '%s\n' LICENSE README.md && echo "$installed") | sed "s|^|$linux/|" | sort)" ] ||
   fail "$linux.tar.gz holds: $(cat "$tmp/tar.list")"
 tar -C "$tmp" -xzf "dist/$linux.tar.gz"
-static=$tmp/$linux/bin/stylo
-readelf -d "$static" > "$tmp/readelf.out" 2>&1
-grep -qx 'There is no dynamic section in this file.' "$tmp/readelf.out" ||
-  fail "the static program has a dynamic section: $(head -n 5 "$tmp/readelf.out")"
-readelf -h "$static" | grep -qE 'Type: +EXEC' || fail "the static program is not a plain (non-PIE) executable"
-file "$static" | grep -q 'x86-64' || fail "the static program is not an x86-64 program"
 cmp -s LICENSE "$tmp/$linux/LICENSE" || fail "the tarball's LICENSE is not LICENSE"
 readme packaging/README-linux.md | cmp -s - "$tmp/$linux/README.md" || fail "the tarball's README.md is not packaging/README-linux.md"
-cmp -s man/stylo.1 "$tmp/$linux/share/man/man1/stylo.1" || fail "the tarball's stylo.1 is not man/stylo.1"
-run_all "$tmp/static-run" "$static"
+for program in $programs; do
+  static=$tmp/$linux/bin/$program
+  readelf -d "$static" > "$tmp/readelf.out" 2>&1
+  grep -qx 'There is no dynamic section in this file.' "$tmp/readelf.out" ||
+    fail "the static $program has a dynamic section: $(head -n 5 "$tmp/readelf.out")"
+  readelf -h "$static" | grep -qE 'Type: +EXEC' || fail "the static $program is not a plain (non-PIE) executable"
+  file "$static" | grep -q 'x86-64' || fail "the static $program is not an x86-64 program"
+  cmp -s "man/$program.1" "$tmp/$linux/share/man/man1/$program.1" || fail "the tarball's $program.1 is not man/$program.1"
+  # With nothing else in its root: no loader, no library, no locale files.
+  if [ "$(id -u)" = 0 ]; then
+    rm -rf "$tmp/root"
+    mkdir -p "$tmp/root/examples"
+    cp "$static" "$tmp/root/$program"
+    cp examples/demo.c "$tmp/root/examples/"
+    check_runs "static (alone in a chroot)" "$program" "/$program" chroot "$tmp/root"
+  else
+    check_runs static "$program" "$static"
+  fi
+done
+[ "$(id -u)" = 0 ] || echo "not root: the static programs are not run alone in a chroot"
+run_all "$tmp/static-run" "$tmp/$linux/bin/stylo"
 same_as_build "$tmp/static-run" "the static program"
-# With nothing else in its root: no loader, no library, no locale files.
-if [ "$(id -u)" = 0 ]; then
-  mkdir -p "$tmp/root/examples"
-  cp "$static" "$tmp/root/stylo"
-  cp examples/demo.c "$tmp/root/examples/"
-  chroot "$tmp/root" /stylo examples/demo.c > "$tmp/chroot.out" || fail "the static program does not run alone in a chroot"
-  build/stylo examples/demo.c | cmp -s - "$tmp/chroot.out" || fail "the static program alone in a chroot gives other warnings"
-else
-  echo "not root: the static program is not run alone in a chroot"
-fi
 # The README's install command, on an account made from /etc/skel, in the
 # directory holding the archive; then, in a new login shell, stylo and its
 # manual are found.
@@ -177,12 +234,15 @@ fresh_login() { (cd "$1" && env -i HOME="$home" TERM=dumb MANPAGER=cat bash -lc 
 fresh_login dist "$install_command" || fail "the README's install command failed: $install_command"
 [ "$(cd "$home/.local" && find . -type f | sed 's|^\./||' | sort)" = "$installed" ] ||
   fail "the install command did not put in ~/.local exactly what cmake --install installs"
-fresh_login "$PWD" 'command -v stylo' > "$tmp/found" || true
-[ "$(cat "$tmp/found")" = "$home/.local/bin/stylo" ] || fail "a new login does not find stylo in ~/.local/bin: $(cat "$tmp/found")"
+for program in $programs; do
+  fresh_login "$PWD" "command -v $program" > "$tmp/found" || true
+  [ "$(cat "$tmp/found")" = "$home/.local/bin/$program" ] || fail "a new login does not find $program in ~/.local/bin: $(cat "$tmp/found")"
+  fresh_login "$PWD" "man -w $program" > "$tmp/found" 2>&1 || true
+  [ "$(cat "$tmp/found")" = "$home/.local/share/man/man1/$program.1" ] ||
+    fail "man does not find $program's page in ~/.local: $(cat "$tmp/found")"
+done
 fresh_login "$PWD" 'stylo examples/demo.c' | cmp -s - <(build/stylo examples/demo.c) ||
   fail "the installed stylo does not give the warnings of build/stylo"
-fresh_login "$PWD" 'man -w stylo' > "$tmp/found" 2>&1 || true
-[ "$(cat "$tmp/found")" = "$home/.local/share/man/man1/stylo.1" ] || fail "man does not find stylo's page in ~/.local: $(cat "$tmp/found")"
 fresh_login "$PWD" 'man stylo' > "$tmp/man.out" 2> /dev/null || fail "man stylo failed"
 grep -q 'EXIT STATUS' "$tmp/man.out" || fail "man stylo does not show the manual"
 
@@ -195,14 +255,20 @@ unzip -l "dist/$windows.zip"
 unzip -q -d "$tmp" "dist/$windows.zip"
 cmp -s LICENSE "$tmp/$windows/LICENSE" || fail "the zip's LICENSE is not LICENSE"
 readme packaging/README-windows.txt | cmp -s - "$tmp/$windows/README.txt" || fail "the zip's README.txt is not packaging/README-windows.txt"
-file "$tmp/$windows/stylo.exe" | grep -q 'PE32+ executable (console) x86-64' || fail "stylo.exe is not a Windows x86-64 console program"
-grep -q '<title>STYLO</title>' "$tmp/$windows/stylo.html" || fail "stylo.html is not the manual page"
-grep -q 'EXIT STATUS' "$tmp/$windows/stylo.html" || fail "stylo.html lacks the manual's sections"
 # Windows ends lines with CR LF; the text is otherwise that of build/stylo.
-WINEDEBUG=-all /usr/lib/wine/wine64 "$tmp/$windows/stylo.exe" examples/demo.c > "$tmp/windows.out" ||
-  fail "stylo.exe does not run under wine"
-build/stylo examples/demo.c | sed 's/$/\r/' | cmp -s - "$tmp/windows.out" ||
-  fail "stylo.exe does not give the warnings of build/stylo"
+for program in $programs; do
+  file "$tmp/$windows/$program.exe" | grep -q 'PE32+ executable (console) x86-64' ||
+    fail "$program.exe is not a Windows x86-64 console program"
+  # No DLL but Windows' own, as the zip's README promises (the list of .ci/cross.sh).
+  x86_64-w64-mingw32-objdump -p "$tmp/$windows/$program.exe" | sed -n 's/^\s*DLL Name: //p' | tr A-Z a-z > "$tmp/dlls"
+  [ -s "$tmp/dlls" ] || fail "objdump finds no DLL that $program.exe imports"
+  ! grep -vE '^(kernel32|msvcrt|shell32|user32|advapi32|ntdll|api-ms-win-.*)\.dll$' "$tmp/dlls" > "$tmp/dlls.other" ||
+    fail "$program.exe needs DLLs that Windows does not ship: $(cat "$tmp/dlls.other")"
+  grep -q "<title>$(tr a-z A-Z <<< "$program")</title>" "$tmp/$windows/$program.html" ||
+    fail "$program.html is not the manual page of $program"
+  grep -q 'EXIT STATUS' "$tmp/$windows/$program.html" || fail "$program.html lacks the manual's sections"
+  WINEDEBUG=-all check_runs windows "$program" "$tmp/$windows/$program.exe" /usr/lib/wine/wine64
+done
 # The README's cmd recipe, as typed into a console (script gives wine one, as
 # wide as the lines), with the zip's folder on PATH, in a folder holding a
 # file whose name is not ASCII.
@@ -218,6 +284,30 @@ build/stylo "$tmp/cmd/démo ünï.c" | sed "s|^$tmp/cmd/||" | while IFS= read -r
   printf '%s\\%s\n' "$(windows_path "$tmp/cmd")" "$line"
 done |
   cmp - "$tmp/cmd.out" || fail "the cmd recipe under wine does not check the file named démo ünï.c: $(cat "$tmp/cmd.out")"
+
+step "VS Code extension"
+# A zip as VS Code reads it: the manifests at the top, the extension under
+# extension/ with its language client, nothing else; project()'s version.
+unzip -tq "dist/$vsix" > /dev/null || fail "$vsix is not a sound zip"
+unzip -Z1 "dist/$vsix" > "$tmp/vsix.list"
+for entry in extension.vsixmanifest '[Content_Types].xml' extension/package.json extension/extension.js \
+  extension/LICENSE.txt extension/node_modules/vscode-languageclient/package.json; do
+  grep -qxF -- "$entry" "$tmp/vsix.list" || fail "$vsix has no $entry"
+done
+! grep -vE '^(extension\.vsixmanifest|\[Content_Types\]\.xml|extension/.+)$' "$tmp/vsix.list" > "$tmp/vsix.other" ||
+  fail "$vsix holds more: $(cat "$tmp/vsix.other")"
+! grep -E '^extension/node_modules/@vscode/vsce/' "$tmp/vsix.list" > /dev/null || fail "$vsix holds vsce, which only makes it"
+unzip -q -d "$tmp/vsix" "dist/$vsix"
+cmp -s contrib/vscode-extension/extension.js "$tmp/vsix/extension/extension.js" ||
+  fail "the .vsix's extension.js is not contrib/vscode-extension/extension.js"
+cmp -s LICENSE "$tmp/vsix/extension/LICENSE.txt" || fail "the .vsix's LICENSE.txt is not LICENSE"
+extension_version=$release_version
+while [ "$(tr -cd . <<< "$extension_version" | wc -c)" -lt 2 ]; do extension_version=$extension_version.0; done
+node -e 'const m = require(process.argv[1]); if (m.version !== process.argv[2] || m.name !== "stylo-lsp") process.exit(1)' \
+  "$tmp/vsix/extension/package.json" "$extension_version" || fail "the .vsix's package.json is not stylo-lsp $extension_version"
+grep -qE "<Identity [^>]*Id=\"stylo-lsp\" Version=\"${extension_version//./\\.}\"" "$tmp/vsix/extension.vsixmanifest" ||
+  fail "extension.vsixmanifest is not that of stylo-lsp $extension_version"
+node .ci/vsix_load.js "$tmp/vsix/extension" || fail "the .vsix's extension does not load"
 
 step "a second run gives the same bytes"
 mkdir "$tmp/first"

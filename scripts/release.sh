@@ -10,7 +10,10 @@
 #   stylo-<version>-windows-x86_64.zip
 #                        the programs (.exe), cross-built with mingw-w64, and
 #                        their manual pages as HTML
-#   SHA256SUMS           the checksums of the four
+#   stylo-lsp-<version>.vsix
+#                        the VS Code extension that runs stylo-lsp
+#                        (scripts/package-vscode.sh)
+#   SHA256SUMS           the checksums of the five
 #
 # The archives take whatever `cmake --install` installs, and each carries
 # LICENSE and a README for users (packaging/README-linux.md,
@@ -29,7 +32,8 @@
 #                                   missing, then builds its artifacts
 #
 # Needs: cmake, g++, g++-aarch64-linux-gnu, g++-mingw-w64-x86-64, dpkg-dev,
-# groff, zip, gzip, binutils; git for --tag.
+# groff, zip, unzip, gzip, binutils, node and npm (for the extension); git for
+# --tag.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -53,7 +57,7 @@ fail() {
 step() { echo "== $*"; }
 
 for tool in cmake cpack g++ aarch64-linux-gnu-g++ x86_64-w64-mingw32-g++-posix dpkg-shlibdeps \
-  groff zip gzip readelf; do
+  groff zip unzip gzip readelf node npm; do
   command -v "$tool" > /dev/null || fail "$tool is missing (see the list of tools at the top of $0)"
 done
 groff -Thtml < /dev/null > /dev/null 2>&1 || fail "groff cannot write HTML: install the Debian package groff"
@@ -195,7 +199,11 @@ settle "$work/windows-stage"
 # extra time fields, -D the directory entries; names go in sorted.
 (cd "$work/windows-stage" && find "$windows" -type f | sort | zip -q -X -D -9 "$dist/$windows.zip" -@)
 
+step "VS Code extension"
+bash "$root/scripts/package-vscode.sh" > "$work/vscode.log" 2>&1 ||
+  fail "scripts/package-vscode.sh failed: $(tail -n 20 "$work/vscode.log")"
+
 step "checksums"
-(cd "$dist" && sha256sum -- *.deb *.tar.gz *.zip > SHA256SUMS)
+(cd "$dist" && sha256sum -- *.deb *.tar.gz *.zip *.vsix > SHA256SUMS)
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not check"
 ls -l "$dist"

@@ -72,7 +72,8 @@ TEST(FastScan, AgreesOnSourceLikeLines) {
       "/* a long block comment that goes on well past the end of one window of sixty-four bytes",
       "   and ends here */ if(z)", "#\tif(x)", "\\", "//", "x = '\"'; y = '\\''; if(q)", "a =//- b",
       "x = '\"'; if(y) z = '\"';", "\tputs(\"say \\\"if(x)\\\" =- \\\"twice\\\"\");",
-      "#define X \\\\", "if(y)"};
+      "#define X \\\\", "if(y)", "a = \\\"if(x)\"; b = \\'c'; if(y)",
+      "\tmsg(\"%\\\\\\\"\\t if(x) =- \\\\\"); if(y) s = \"%\\\\\\\\\"; if(z)"};
   std::mt19937 rng(64);
   for (int round = 0; round < 3000; ++round) {
     std::string text;
@@ -131,7 +132,13 @@ void expect_same_masks_as_portable() {
   const std::string alphabet = "(=\"'#/\n\r*\\!+-fhreiocl \x1A";
   for (int round = 0; round < 100; ++round) {
     std::string text(400, ' ');
-    for (char& c : text) c = alphabet[rng() % alphabet.size()];
+    // Every other round with few 0x1A and line feeds, so that text is
+    // measured in long steps and its last line feed looked for far back.
+    const bool sparse = round % 2 == 1;
+    for (char& c : text) {
+      c = alphabet[rng() % alphabet.size()];
+      if (sparse && (c == '\x1A' || c == '\n') && rng() % 16 != 0) c = ' ';
+    }
     for (std::size_t at = 2; at + 67 <= text.size(); ++at) {
       const char* p = text.data() + at;
       ASSERT_EQ(search::code_stops(p), portable_search::code_stops(p)) << round << " " << at;
@@ -157,6 +164,9 @@ void expect_same_masks_as_portable() {
         const stylo::text_extent want = portable_search::measure_text(p, length);
         ASSERT_EQ(got.length, want.length);
         ASSERT_EQ(got.line_feeds, want.line_feeds);
+        if (want.line_feeds != 0) {
+          ASSERT_EQ(got.last_line_feed, want.last_line_feed);
+        }
       }
     }
   }

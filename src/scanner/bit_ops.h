@@ -35,10 +35,16 @@ inline unsigned highest_bit(std::uint64_t mask) { return 63 - STYLO_LEADING_ZERO
 /// The number of zero bits above the highest set bit of a mask that is not zero.
 inline unsigned leading_zeros(std::uint64_t mask) { return STYLO_LEADING_ZEROS(mask); }
 
-/// `a + b` into `sum`; true when the addition carried out of bit 63.
+/// `a + b` into `sum`; true when the addition carried out of bit 63. GCC 12
+/// does not see the carry in `sum < a` and compares afterwards; its builtin
+/// takes the carry flag of the addition itself.
 inline bool add_carries(std::uint64_t a, std::uint64_t b, std::uint64_t& sum) {
+#if defined(__GNUC__) || defined(__clang__)
+  return __builtin_add_overflow(a, b, &sum);
+#else
   sum = a + b;
   return sum < a;
+#endif
 }
 
 #undef STYLO_LOWEST_BIT

@@ -28,6 +28,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "scanner/bit_ops.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -39,12 +41,33 @@
 namespace stylo {
 
 /// What the reader needs to know of freshly read bytes: how many of them are
-/// text (all, or those before the first 0x1A, which ends text input), and
-/// how many line feeds that text holds.
+/// text (all, or those before the first 0x1A, which ends text input), how
+/// many line feeds that text holds, and where the last of them is, so that
+/// the reader can hand out the whole lines without looking for it again.
 struct text_extent {
   std::size_t length;
   std::uint64_t line_feeds;
+  std::size_t last_line_feed;  ///< from the start of the text; 0 when it holds no line feed
 };
+
+/// The byte after the last line feed in [from, p), or `from` when there is
+/// none: the start of the line that holds `p`. Looked for from `p`
+/// backwards a window of `search` at a time, so that a long line is not gone
+/// through byte by byte. Reads nothing outside [from, p).
+template <typename search>
+STYLO_ALWAYS_INLINE const char* line_start_before(const char* from, const char* p) {
+  for (; p - from >= 64; p -= 64) {
+    if (const std::uint64_t lf = search::line_feeds(p - 64)) return p - 64 + highest_bit(lf) + 1;
+  }
+  while (p > from && p[-1] != '\n') --p;
+  return p;
+}
+
+/// The offset of the last line feed in [p, p + n), which holds one.
+template <typename search>
+std::size_t last_line_feed_of(const char* p, std::size_t n) {
+  return static_cast<std::size_t>(line_start_before<search>(p, p + n) - p) - 1;
+}
 
 /// The masks of 64 bytes that say where skips may begin and end.
 struct code_window {
@@ -152,7 +175,22 @@ struct portable_search {
   static text_extent measure_text(const char* p, std::size_t n) {
     const void* z = std::memchr(p, 0x1A, n);
     const std::size_t length = z != nullptr ? static_cast<std::size_t>(static_cast<const char*>(z) - p) : n;
-    return {length, count_line_feeds(p, p + length)};
+    const std::uint64_t line_feeds = count_line_feeds(p, p + length);
+    std::size_t last = length;
+    if (line_feeds != 0) {
+      while (p[last - 1] != '\n') --last;
+    }
+    return {length, line_feeds, line_feeds != 0 ? last - 1 : 0};
+  }
+
+  /// The rest of a text whose first `done` bytes hold `line_feeds` line
+  /// feeds and no 0x1A, measured here; `search` finds the last line feed.
+  template <typename search>
+  static text_extent measure_rest(const char* start, std::size_t n, std::size_t done, std::uint64_t line_feeds) {
+    const void* z = std::memchr(start + done, 0x1A, n - done);
+    const std::size_t length = z != nullptr ? static_cast<std::size_t>(static_cast<const char*>(z) - start) : n;
+    line_feeds += count_line_feeds(start + done, start + length);
+    return {length, line_feeds, line_feeds != 0 ? last_line_feed_of<search>(start, length) : 0};
   }
 };
 
@@ -265,8 +303,7 @@ struct sse2_search {
       }
       line_feeds += sum(counters);
     }
-    const text_extent rest = portable_search::measure_text(p, static_cast<std::size_t>(end - p));
-    return {static_cast<std::size_t>(p - start) + rest.length, line_feeds + rest.line_feeds};
+    return portable_search::measure_rest<sse2_search>(start, n, static_cast<std::size_t>(p - start), line_feeds);
   }
 };
 #endif
@@ -385,8 +422,7 @@ struct avx2_search {
       }
       line_feeds += sum(counters);
     }
-    const text_extent rest = portable_search::measure_text(p, static_cast<std::size_t>(end - p));
-    return {static_cast<std::size_t>(p - start) + rest.length, line_feeds + rest.line_feeds};
+    return portable_search::measure_rest<avx2_search>(start, n, static_cast<std::size_t>(p - start), line_feeds);
   }
 #undef STYLO_AVX2
 };
@@ -482,13 +518,19 @@ struct avx512_search {
     const char* const start = p;
     const char* const end = p + n;
     std::uint64_t line_feeds = 0;
+    // Four windows a step, with one branch for a 0x1A in any of them.
+    for (; p + 256 <= end; p += 256) {
+      const __m512i a = load(p), b = load(p + 64), c = load(p + 128), d = load(p + 192);
+      if ((eq(a, 0x1A) | eq(b, 0x1A) | eq(c, 0x1A) | eq(d, 0x1A)) != 0) break;
+      line_feeds += static_cast<std::uint64_t>(__builtin_popcountll(eq(a, '\n')) + __builtin_popcountll(eq(b, '\n')) +
+                                               __builtin_popcountll(eq(c, '\n')) + __builtin_popcountll(eq(d, '\n')));
+    }
     for (; p + 64 <= end; p += 64) {
       const __m512i v = load(p);
       if (eq(v, 0x1A) != 0) break;
       line_feeds += static_cast<std::uint64_t>(__builtin_popcountll(eq(v, '\n')));
     }
-    const text_extent rest = portable_search::measure_text(p, static_cast<std::size_t>(end - p));
-    return {static_cast<std::size_t>(p - start) + rest.length, line_feeds + rest.line_feeds};
+    return portable_search::measure_rest<avx512_search>(start, n, static_cast<std::size_t>(p - start), line_feeds);
   }
 };
 

@@ -96,6 +96,17 @@ inline std::uint64_t between_pairs(std::uint64_t quotes) {
   return quotes;
 }
 
+/// The bytes escaped by a backslash: each right after a run of an odd
+/// number of backslashes (escaped backslashes among them), runs taken as
+/// beginning in the mask. The odd-bit mask marks where a run that began on
+/// an even bit would end on an odd count; subtracting the backslashes from
+/// their own shift, over that mask, leaves each run's parity at its end.
+inline std::uint64_t escaped_bytes(std::uint64_t backslashes) {
+  constexpr std::uint64_t odd_bits = 0xAAAAAAAAAAAAAAAA;
+  const std::uint64_t even_runs_and_odd_bits = ((backslashes << 1) | odd_bits) - backslashes;
+  return (even_runs_and_odd_bits ^ odd_bits) ^ backslashes;
+}
+
 /// The position of the lowest set bit, or 64 when there is none.
 unsigned first_bit(std::uint64_t mask) { return mask == 0 ? 64 : lowest_bit(mask); }
 
@@ -117,7 +128,13 @@ struct whole_window {
   std::uint64_t line_starts;  ///< the starts of lines skipped to their end
   bool comment_open;          ///< a block comment goes on into the next window
   bool line_open;             ///< a line skipped to its end goes on into the next window
+  /// Where the scan goes on: the end of the window, or the opening quote of
+  /// a literal still open there, which the next window starts with, in code.
+  unsigned resume;
 };
+
+/// The bits below `n`, for n from 0 to 64.
+inline std::uint64_t bits_below(unsigned n) { return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1; }
 
 /// Finds the skips of the window `w` made at `base`, entered in the state
 /// `skip` (not a literal), from its masks alone; false where that may be
@@ -127,8 +144,17 @@ struct whole_window {
 /// the starts outside comments; then literals, from the quotes outside
 /// both. That order may be wrong where a "/*" is in a line or literal, a
 /// line start in a literal, or a quote of one kind in a literal of the
-/// other; literals are taken only when they hold no backslash or line end,
-/// and lines only when none is continued.
+/// other; literals are taken only when they hold no line end, and lines
+/// only when none is continued. A quote escaped by a backslash closes no
+/// literal; a backslash escapes only in a literal, so one in code is a doubt.
+///
+/// A literal still open at the window's end would need the literal state
+/// carried into the next window. Instead the window is taken only up to the
+/// literal's opening quote, where the scan is in code, and the next window
+/// starts there. What lies from that quote on is no concern of this window:
+/// each mask bit is made from the bytes up to it and the next one, and the
+/// arithmetic carries only upwards, so the doubts there say nothing about
+/// the bytes before.
 STYLO_ALWAYS_INLINE bool skips_of_window(const code_window& w, const char* base, skip_kind skip,
                                                    whole_window& out) {
   bool comment_open = skip == skip_kind::block_comment;
@@ -140,14 +166,23 @@ STYLO_ALWAYS_INLINE bool skips_of_window(const code_window& w, const char* base,
   const std::uint64_t lines = skipped_to_end(line_starts, w.line_feeds, line_open);
   std::uint64_t doubtful = w.continued & lines;
   std::uint64_t literals = 0, quotes = 0;
+  unsigned resume = 64;
   if ((w.double_quotes | w.single_quotes) != 0) {
-    const std::uint64_t double_quotes = w.double_quotes & ~(comments | lines);
-    const std::uint64_t single_quotes = w.single_quotes & ~(comments | lines);
+    const std::uint64_t escaped = w.backslashes != 0 ? escaped_bytes(w.backslashes) : 0;
+    const std::uint64_t double_quotes = w.double_quotes & ~(comments | lines | escaped);
+    const std::uint64_t single_quotes = w.single_quotes & ~(comments | lines | escaped);
     const std::uint64_t doubles = between_pairs(double_quotes), singles = between_pairs(single_quotes);
     literals = doubles | singles;
     quotes = double_quotes | single_quotes;
     doubtful |= (line_starts & literals) | (double_quotes & singles) | (single_quotes & doubles) |
-                ((w.line_feeds | w.backslashes | (std::uint64_t{1} << 63)) & literals);
+                (w.line_feeds & literals) | (w.backslashes & ~(literals | comments | lines));
+    if ((literals >> 63) != 0) {
+      // The last run of literal bytes begins at an opening quote outside
+      // any skip; one that began at bit 0 leaves nothing to take.
+      const std::uint64_t outside = ~literals;
+      if (outside == 0) return false;
+      resume = 64 - leading_zeros(outside);
+    }
   }
   if (any_comment) {
     // A '/' that both ends and opens a comment ("*/*"), and "/*/", which
@@ -157,13 +192,13 @@ STYLO_ALWAYS_INLINE bool skips_of_window(const code_window& w, const char* base,
     // So is a "*/" or "/*" across the window's edge: that loop finds a
     // comment's end by its '*', this code by its '/', and neither may take
     // the '*' of "/*" for the start of "*/".
-    if ((comment_open && (base[63] == '*' || (w.comment_opens >> 63) != 0)) ||
+    if ((comment_open && resume == 64 && (base[63] == '*' || (w.comment_opens >> 63) != 0)) ||
         (skip == skip_kind::block_comment && base[-1] == '*' && base[0] == '/')) {
       return false;
     }
   }
-  out = {comments | lines | literals | quotes, line_starts, comment_open, line_open};
-  return doubtful == 0;
+  out = {comments | lines | literals | quotes, line_starts, comment_open, line_open, resume};
+  return (doubtful & bits_below(resume)) == 0;
 }
 
 /// True for a '(' or '=' the code search stopped at that gives a warning.
@@ -205,13 +240,51 @@ STYLO_ALWAYS_INLINE const char* scan_to_finding(const char* const start, const c
     // are: only the '(' and '=' outside them are looked at.
     if (search::whole_windows && available == 64 && state.skip != skip_kind::literal) {
       const code_window w = search::code_window_at(base);
-      if (whole_window skips; skips_of_window(w, base, state.skip, skips)) {
-        for (std::uint64_t stops = search::finding_stops(base) & ~skips.passed; stops != 0; stops &= stops - 1) {
+      // The commonest windows need none of the arithmetic of
+      // skips_of_window, and leave the state as it was: code in which no
+      // skip begins, and the middle of a line skip or a block comment that
+      // does not end here. (The backslashes before a line end are counted
+      // from where its skip began; no run of them can reach back over a
+      // later '#' or '/', so the line's last start need not be kept.)
+      bool unchanged = false;
+      switch (state.skip) {
+        case skip_kind::none:
+          unchanged = (w.line_starts | w.comment_opens | w.double_quotes | w.single_quotes) == 0;
+          break;
+        case skip_kind::rest_of_line:
+          if (w.line_feeds == 0) {
+            base += 64;
+            continue;
+          }
+          break;
+        case skip_kind::block_comment:
+          // Not where a "*/" or "/*" may straddle the edge; see skips_of_window.
+          if (w.comment_closes == 0 && base[63] != '*' && (w.comment_opens >> 63) == 0) {
+            base += 64;
+            continue;
+          }
+          break;
+        case skip_kind::literal:
+          break;
+      }
+      whole_window skips{0, 0, false, false, 64};
+      if (unchanged || skips_of_window(w, base, state.skip, skips)) {
+        for (std::uint64_t stops = search::finding_stops(base) & ~skips.passed & bits_below(skips.resume); stops != 0;
+             stops &= stops - 1) {
           const char* const stop = base + lowest_bit(stops);
           if (is_finding(start, stop)) {
             kept = {};
             return stop;
           }
+        }
+        if (unchanged) {
+          base += 64;
+          continue;
+        }
+        if (skips.resume < 64) {
+          state.skip = skip_kind::none;
+          base += skips.resume;
+          continue;
         }
         if (skips.line_open) {
           // Backslashes before the line end are counted from the line's
@@ -371,8 +444,7 @@ STYLO_ALWAYS_INLINE void scan_lines(const char* const start, const char* const e
     // stop: looked for backwards, no further than the bytes already
     // counted, and only the bytes before it are counted. Each byte is read
     // once, by one search or the other.
-    const char* after_lf = stop;
-    while (after_lf > counted && after_lf[-1] != '\n') --after_lf;
+    const char* const after_lf = line_start_before<search>(counted, stop);
     if (after_lf > counted) {
       source_cursor.line_number += search::count_line_feeds(counted, after_lf);
       line_start = after_lf;

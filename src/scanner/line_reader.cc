@@ -41,6 +41,7 @@ bool fill(line_reader& reader) {
     // Only the unfinished line is kept: move it to the front.
     const std::size_t kept = reader.end - reader.begin;
     std::memmove(reader.buffer, reader.buffer + reader.begin, kept);
+    if (reader.line_feeds != 0) reader.last_line_feed -= reader.begin;
     reader.begin = 0;
     reader.end = kept;
   }
@@ -53,8 +54,10 @@ bool fill(line_reader& reader) {
   switch (got.outcome) {
     case platform::read_outcome::data: {
       // Ctrl-Z ends text input: what follows it is never looked at. The
-      // same pass counts the line feeds, which the fast scan needs.
+      // same pass counts the line feeds, which the fast scan needs, and
+      // finds the last, through which read_lines hands out.
       const text_extent text = measure_text(reader.buffer + reader.end, got.length);
+      if (text.line_feeds != 0) reader.last_line_feed = reader.end + text.last_line_feed;
       reader.end += text.length;
       reader.line_feeds += text.line_feeds;
       if (text.length < got.length) end_input(reader);
@@ -126,6 +129,7 @@ bool load_text(line_reader& reader, std::string_view text) {
   const text_extent measured = measure_text(reader.buffer, text.size());
   reader.end = measured.length;
   reader.line_feeds = measured.line_feeds;
+  reader.last_line_feed = measured.last_line_feed;
   end_input(reader);
   return true;
 }
@@ -185,14 +189,10 @@ read_status read_lines(line_reader& reader, std::string_view& lines, std::uint64
   bool unterminated = false;
   const read_status status = take_through_line_feed(
       reader,
-      [&reader](const char* p, std::size_t n) -> const void* {
-        // The reader knows how many line feeds it holds: a buffer of one
-        // long line is not searched at all.
-        if (reader.line_feeds == 0) return nullptr;
-        for (std::size_t i = n; i > 0; --i) {
-          if (p[i - 1] == '\n') return p + i - 1;
-        }
-        return nullptr;
+      [&reader](const char*, std::size_t) -> const void* {
+        // The reader knows how many line feeds it holds and where the last
+        // is: the buffer is not searched again.
+        return reader.line_feeds == 0 ? nullptr : reader.buffer + reader.last_line_feed;
       },
       lines, unterminated);
   if (status == read_status::line) {

@@ -32,6 +32,7 @@ struct line_reader {
   bool met_end = false;      ///< the last line handed out ran into the end
   bool not_a_file = false;   ///< the input is a directory, found by reading it
   std::uint64_t line_feeds = 0;  ///< line feeds in [begin, end)
+  std::size_t last_line_feed = 0;  ///< the last of them, where there is one
 };
 
 /// Readable bytes kept before and after the data, so that a vectorised
