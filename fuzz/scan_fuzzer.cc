@@ -13,6 +13,7 @@
 //   one read or many;
 // - the vectorised byte searches give the portable ones' answers.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -177,6 +178,16 @@ std::uint32_t hash_of(std::string_view bytes) {
   return h;
 }
 
+// The stops of a vectorised search are the portable ones and, at most, a
+// '(' more here and there, which the scan rejects by looking at its word.
+bool same_stops(std::uint64_t got, std::uint64_t want, const char* p) {
+  if ((got & want) != want) return false;
+  for (std::uint64_t more = got & ~want; more != 0; more &= more - 1) {
+    if (p[std::countr_zero(more)] != '(') return false;
+  }
+  return true;
+}
+
 // Each vectorised set of byte searches against the portable one, over the
 // input in a buffer with room around it as the line reader keeps: the masks
 // at every start, and the counts of line feeds and text from the first 64
@@ -193,10 +204,10 @@ void compare_searches(std::string_view bytes, const char* name) {
   const char* end = begin + bytes.size();
   for (const char* p = begin; p <= end; ++p) {
     const std::string at = std::string(name) + " from offset " + std::to_string(p - begin);
-    if (Search::code_stops(p) != portable::code_stops(p)) fail("code_stops differs", at);
+    if (!same_stops(Search::code_stops(p), portable::code_stops(p), p)) fail("code_stops differs", at);
     if (Search::line_feeds(p) != portable::line_feeds(p)) fail("line_feeds differs", at);
     if (Search::comment_closes(p) != portable::comment_closes(p)) fail("comment_closes differs", at);
-    if (Search::finding_stops(p) != portable::finding_stops(p)) fail("finding_stops differs", at);
+    if (!same_stops(Search::finding_stops(p), portable::finding_stops(p), p)) fail("finding_stops differs", at);
     const stylo::code_window w = Search::code_window_at(p), want = portable::code_window_at(p);
     if (w.line_starts != want.line_starts || w.line_feeds != want.line_feeds || w.continued != want.continued ||
         w.comment_opens != want.comment_opens || w.comment_closes != want.comment_closes ||

@@ -19,6 +19,13 @@
 /// `code_window_at` describes a window for passing over the skips that begin
 /// and end in it with bit arithmetic instead of a stop at each.
 ///
+/// The AVX2 and AVX-512 searches find the letters before a '(' by table
+/// lookup on their low four bits rather than by eight comparisons, so their
+/// `finding_stops` and `code_stops` may also hold a '(' after two bytes that
+/// only share those bits with a keyword's last letters ("sx(", "LE("). The
+/// scan looks at the word before every '(' it stops at, so such a stop costs
+/// a look and gives nothing; every other bit is exactly the portable one.
+///
 /// They read the neighbours as raw bytes: the caller guarantees that
 /// [p - 2, p + 67) is readable. Bits for bytes past the end of the data mean
 /// nothing and are masked off by the caller.
@@ -80,6 +87,22 @@ struct code_window {
   std::uint64_t single_quotes;
   std::uint64_t backslashes;
 };
+
+/// The last two letters of the control keywords a '(' may follow ("if",
+/// "or" of "for", "ch" of "switch", "le" of "while"), as bits looked up by a
+/// byte's low four bits: bit k for the k-th keyword's last letter in one
+/// table, for the letter before it in the other. A '(' may end a keyword
+/// where the bytes before it have a bit in common. Each 16-byte table is
+/// repeated for every 128-bit lane, as the byte shuffles look up per lane.
+inline constexpr std::array<char, 64> nibble_bits(const char (&letters)[5]) {
+  std::array<char, 64> table{};
+  for (unsigned k = 0; k < 4; ++k) {
+    for (unsigned lane = 0; lane < 64; lane += 16) table[lane + (letters[k] & 15)] |= static_cast<char>(1 << k);
+  }
+  return table;
+}
+alignas(64) inline constexpr std::array<char, 64> keyword_last_letters = nibble_bits("frhe");
+alignas(64) inline constexpr std::array<char, 64> keyword_letters_before_last = nibble_bits("iocl");
 
 /// Byte by byte: the fallback, and the reference the tests compare with.
 struct portable_search {
@@ -322,15 +345,20 @@ struct avx2_search {
   STYLO_AVX2 static __m256i both(__m256i a, __m256i b) { return _mm256_and_si256(a, b); }
   STYLO_AVX2 static __m256i either(__m256i a, __m256i b) { return _mm256_or_si256(a, b); }
 
-  // The same stops as portable_search::is_code_stop.
+  STYLO_AVX2 static __m256i table(const std::array<char, 64>& bits) {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(bits.data()));
+  }
+
+  // The stops of portable_search::is_code_stop, and a '(' after letters
+  // that only look like a keyword's by their low bits (see above).
   STYLO_AVX2 static __m256i finding_stops32(const char* p) {
     const __m256i v = load(p), before = load(p - 1), before2 = load(p - 2), next = load(p + 1);
-    const __m256i keyword_end =
-        either(either(both(eq(before, 'f'), eq(before2, 'i')), both(eq(before, 'r'), eq(before2, 'o'))),
-               either(both(eq(before, 'h'), eq(before2, 'c')), both(eq(before, 'e'), eq(before2, 'l'))));
+    const __m256i shared = both(_mm256_shuffle_epi8(table(keyword_last_letters), before),
+                                _mm256_shuffle_epi8(table(keyword_letters_before_last), before2));
+    const __m256i keyword_end = _mm256_andnot_si256(_mm256_cmpeq_epi8(shared, _mm256_setzero_si256()), eq(v, '('));
     const __m256i misspelt = either(either(eq(next, '!'), eq(next, '+')),
                                     either(eq(next, '-'), both(eq(next, '='), eq(load(p + 2), '!'))));
-    return either(both(eq(v, '('), keyword_end), both(eq(v, '='), misspelt));
+    return either(keyword_end, both(eq(v, '='), misspelt));
   }
 
   STYLO_AVX2 static std::uint64_t code_stops32(const char* p) {
@@ -465,14 +493,18 @@ struct avx512_search {
     return _mm512_mask_cmpeq_epi8_mask(where, v, splat(c));
   }
 
+  STYLO_AVX512 static __m512i table(const std::array<char, 64>& bits) { return _mm512_load_si512(bits.data()); }
+
+  // The stops of portable_search::is_code_stop, and a '(' after letters
+  // that only look like a keyword's by their low bits (see above).
   STYLO_AVX512 static std::uint64_t finding_stops(const char* p) {
     const __m512i v = load(p);
     const std::uint64_t paren = eq(v, '('), equals = eq(v, '=');
     if ((paren | equals) == 0) return 0;  // so in most windows of comments and preprocessor lines
     const __m512i before = load(p - 1), before2 = load(p - 2), next = load(p + 1);
     const std::uint64_t keyword_end =
-        eq_where(eq_where(paren, before, 'f'), before2, 'i') | eq_where(eq_where(paren, before, 'r'), before2, 'o') |
-        eq_where(eq_where(paren, before, 'h'), before2, 'c') | eq_where(eq_where(paren, before, 'e'), before2, 'l');
+        _mm512_mask_test_epi8_mask(paren, _mm512_shuffle_epi8(table(keyword_last_letters), before),
+                                   _mm512_shuffle_epi8(table(keyword_letters_before_last), before2));
     const std::uint64_t misspelt = eq_where(equals, next, '!') | eq_where(equals, next, '+') |
                                    eq_where(equals, next, '-') | eq_where(eq_where(equals, next, '='), load(p + 2), '!');
     return keyword_end | misspelt;
