@@ -168,7 +168,7 @@ STYLO_ALWAYS_INLINE bool skips_of_window(const code_window& w, const char* base,
   std::uint64_t literals = 0, quotes = 0;
   unsigned resume = 64;
   if ((w.double_quotes | w.single_quotes) != 0) {
-    const std::uint64_t escaped = w.backslashes != 0 ? escaped_bytes(w.backslashes) : 0;
+    const std::uint64_t escaped = escaped_bytes(w.backslashes);
     const std::uint64_t double_quotes = w.double_quotes & ~(comments | lines | escaped);
     const std::uint64_t single_quotes = w.single_quotes & ~(comments | lines | escaped);
     const std::uint64_t doubles = between_pairs(double_quotes), singles = between_pairs(single_quotes);
@@ -191,9 +191,11 @@ STYLO_ALWAYS_INLINE bool skips_of_window(const code_window& w, const char* base,
                 (w.comment_closes & (w.comment_opens | (w.comment_opens << 2)));
     // So is a "*/" or "/*" across the window's edge: that loop finds a
     // comment's end by its '*', this code by its '/', and neither may take
-    // the '*' of "/*" for the start of "*/".
-    if ((comment_open && resume == 64 && (base[63] == '*' || (w.comment_opens >> 63) != 0)) ||
-        (skip == skip_kind::block_comment && base[-1] == '*' && base[0] == '/')) {
+    // the '*' of "/*" for the start of "*/". (The conditions are joined
+    // bitwise: one branch, where each && would add one that text makes
+    // hard to predict.)
+    if ((comment_open & (resume == 64) & ((base[63] == '*') | ((w.comment_opens >> 63) != 0))) |
+        ((skip == skip_kind::block_comment) & (base[-1] == '*') & (base[0] == '/'))) {
       return false;
     }
   }
@@ -259,7 +261,8 @@ STYLO_ALWAYS_INLINE const char* scan_to_finding(const char* const start, const c
           break;
         case skip_kind::block_comment:
           // Not where a "*/" or "/*" may straddle the edge; see skips_of_window.
-          if (w.comment_closes == 0 && base[63] != '*' && (w.comment_opens >> 63) == 0) {
+          // One branch for the three conditions, as above.
+          if ((w.comment_closes | (w.comment_opens >> 63) | (base[63] == '*')) == 0) {
             base += 64;
             continue;
           }
