@@ -180,7 +180,7 @@ STYLO_ALWAYS_INLINE bool skips_of_window(const code_window& w, const char* base,
       // The last run of literal bytes begins at an opening quote outside
       // any skip; one that began at bit 0 leaves nothing to take.
       const std::uint64_t outside = ~literals;
-      if (outside == 0) return false;
+      if (outside == 0) [[unlikely]] return false;
       resume = 64 - leading_zeros(outside);
     }
   }
@@ -195,7 +195,7 @@ STYLO_ALWAYS_INLINE bool skips_of_window(const code_window& w, const char* base,
     // bitwise: one branch, where each && would add one that text makes
     // hard to predict.)
     if ((comment_open & (resume == 64) & ((base[63] == '*') | ((w.comment_opens >> 63) != 0))) |
-        ((skip == skip_kind::block_comment) & (base[-1] == '*') & (base[0] == '/'))) {
+        ((skip == skip_kind::block_comment) & (base[-1] == '*') & (base[0] == '/'))) [[unlikely]] {
       return false;
     }
   }
@@ -271,20 +271,24 @@ STYLO_ALWAYS_INLINE const char* scan_to_finding(const char* const start, const c
           break;
       }
       whole_window skips{0, 0, false, false, 64};
-      if (unchanged || skips_of_window(w, base, state.skip, skips)) {
-        for (std::uint64_t stops = search::finding_stops(base) & ~skips.passed & bits_below(skips.resume); stops != 0;
-             stops &= stops - 1) {
-          const char* const stop = base + lowest_bit(stops);
-          if (is_finding(start, stop)) {
-            kept = {};
-            return stop;
+      // On real text a window that must go stop by stop, a stop outside the
+      // skips and a literal still open at the window's end are each rare:
+      // the hints lay out the common way as straight code.
+      if (unchanged || skips_of_window(w, base, state.skip, skips)) [[likely]] {
+        if (std::uint64_t stops = search::finding_stops(base) & ~skips.passed & bits_below(skips.resume)) [[unlikely]] {
+          for (; stops != 0; stops &= stops - 1) {
+            const char* const stop = base + lowest_bit(stops);
+            if (is_finding(start, stop)) {
+              kept = {};
+              return stop;
+            }
           }
         }
         if (unchanged) {
           base += 64;
           continue;
         }
-        if (skips.resume < 64) {
+        if (skips.resume < 64) [[unlikely]] {
           state.skip = skip_kind::none;
           base += skips.resume;
           continue;
