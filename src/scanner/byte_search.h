@@ -11,10 +11,10 @@
 ///
 /// Each function describes the 64 bytes at `p` as a mask, bit i for byte
 /// p[i], so that the scan can go from one byte that matters to the next with
-/// bit operations instead of a new search each time. There are three sets of
+/// bit operations instead of a new search each time. There are four sets of
 /// them: portable (byte by byte, the fallback and the reference), SSE2 (every
-/// x86-64) and AVX2 (chosen at run time); the tests hold them to the same
-/// answers.
+/// x86-64), AVX2 and AVX-512 (chosen at run time); the tests hold them to the
+/// same answers, but for the one difference below.
 ///
 /// `code_window_at` describes a window for passing over the skips that begin
 /// and end in it with bit arithmetic instead of a stop at each.
