@@ -22,9 +22,9 @@
 /// The AVX2 and AVX-512 searches find the letters before a '(' by table
 /// lookup on their low four bits rather than by eight comparisons, so their
 /// `finding_stops` and `code_stops` may also hold a '(' after two bytes that
-/// only share those bits with a keyword's last letters ("sx(", "LE("). The
-/// scan looks at the word before every '(' it stops at, so such a stop costs
-/// a look and gives nothing; every other bit is exactly the portable one.
+/// only share those bits with a keyword's last letters ("sx(", "LE("):
+/// `portable_search::keyword_lookalikes`. The scan looks at the word before
+/// every '(' it stops at, so such a stop costs a look and gives nothing.
 ///
 /// They read the neighbours as raw bytes: the caller guarantees that
 /// [p - 2, p + 67) is readable. Bits for bytes past the end of the data mean
@@ -109,6 +109,9 @@ struct portable_search {
   /// Whether the scan takes windows whole with these searches. Byte by byte,
   /// the masks for it cost more than the stops they save.
   static constexpr bool whole_windows = false;
+  /// Whether the keyword letters before a '(' are looked up by their low
+  /// four bits, letting through `keyword_lookalikes` (see above).
+  static constexpr bool keyword_by_low_bits = false;
 
   /// True at a byte that can give a finding or start a skip in code.
   static bool is_code_stop(const char* at) {
@@ -153,6 +156,19 @@ struct portable_search {
   /// The code stops at '(' and '=', those that may give a finding.
   static std::uint64_t finding_stops(const char* p) {
     return mask_of(p, [](const char* at) { return (*at == '(' || *at == '=') && is_code_stop(at); });
+  }
+
+  /// The '(' that searches looking keywords up by low bits give besides
+  /// those above: after two ASCII bytes whose low four bits are those of a
+  /// keyword's last two letters. What the tests hold those searches to.
+  static std::uint64_t keyword_lookalikes(const char* p) {
+    return mask_of(p, [](const char* at) {
+      const auto low = [](char c) { return static_cast<unsigned char>(c) < 0x80 ? c & 15 : -1; };
+      for (const char* pair : {"if", "or", "ch", "le"}) {
+        if (*at == '(' && low(at[-2]) == (pair[0] & 15) && low(at[-1]) == (pair[1] & 15)) return true;
+      }
+      return false;
+    });
   }
 
   /// The closing `quote`, a backslash or a line feed.
@@ -221,6 +237,7 @@ struct portable_search {
 /// 16 bytes at a time.
 struct sse2_search {
   static constexpr bool whole_windows = true;
+  static constexpr bool keyword_by_low_bits = false;
   static __m128i load(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
   static __m128i eq(__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); }
   static std::uint64_t bits(__m128i v) { return static_cast<std::uint16_t>(_mm_movemask_epi8(v)); }
@@ -337,6 +354,7 @@ struct sse2_search {
 /// once `avx2_available()` has said yes.
 struct avx2_search {
   static constexpr bool whole_windows = true;
+  static constexpr bool keyword_by_low_bits = true;
 #define STYLO_AVX2 __attribute__((target("avx2")))
   STYLO_AVX2 static __m256i load(const char* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
   STYLO_AVX2 static __m256i eq(__m256i v, char c) { return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(c)); }
@@ -345,8 +363,8 @@ struct avx2_search {
   STYLO_AVX2 static __m256i both(__m256i a, __m256i b) { return _mm256_and_si256(a, b); }
   STYLO_AVX2 static __m256i either(__m256i a, __m256i b) { return _mm256_or_si256(a, b); }
 
-  STYLO_AVX2 static __m256i table(const std::array<char, 64>& bits) {
-    return _mm256_load_si256(reinterpret_cast<const __m256i*>(bits.data()));
+  STYLO_AVX2 static __m256i table(const std::array<char, 64>& entries) {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(entries.data()));
   }
 
   // The stops of portable_search::is_code_stop, and a '(' after letters
@@ -471,6 +489,7 @@ alignas(64) inline std::array<std::array<char, 64>, 256> byte_splats = [] {
 /// the window's mask directly; chosen at run time like the AVX2 ones.
 struct avx512_search {
   static constexpr bool whole_windows = true;
+  static constexpr bool keyword_by_low_bits = true;
 // The AVX-512 subsets every processor with AVX-512 BW has. clang must also
 // be told that these functions work on 512-bit vectors, or its instruction
 // selection can fail on them.
@@ -493,7 +512,7 @@ struct avx512_search {
     return _mm512_mask_cmpeq_epi8_mask(where, v, splat(c));
   }
 
-  STYLO_AVX512 static __m512i table(const std::array<char, 64>& bits) { return _mm512_load_si512(bits.data()); }
+  STYLO_AVX512 static __m512i table(const std::array<char, 64>& entries) { return _mm512_load_si512(entries.data()); }
 
   // The stops of portable_search::is_code_stop, and a '(' after letters
   // that only look like a keyword's by their low bits (see above).

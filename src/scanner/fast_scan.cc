@@ -4,7 +4,8 @@
 // - In code, only '(' after "if", "or", "ch" or "le", '=' before '!', '+',
 //   '-' or "=!", '/' before '*' or '/', and the quotes and '#' can give a
 //   finding or start a skip (see byte_search.h); every other byte is passed
-//   over unseen.
+//   over unseen. (The AVX2 and AVX-512 searches also stop at a few '(' that
+//   only look like a keyword's end; the word before is looked at.)
 // - A keyword matters only right before '(', so instead of collecting every
 //   word, the scan looks back from '(' over at most seven word characters.
 //   The word it finds is the one the character scan would have collected:
