@@ -1,53 +1,141 @@
 #!/bin/sh
-# Neovim's built-in client with contrib/neovim/stylo-lsp.lua, headless: it
-# opens a C file, receives stylo's findings as diagnostics at the right
-# place, applies the quick fix "Insert a space after 'if'", and the finding
-# goes. Usage: neovim_lsp_test.sh <source tree> <stylo-lsp>
+# Neovim's built-in client with contrib/neovim/stylo-lsp.lua, headless, a
+# whole session: a C file with an `é' and an emoji before findings is opened
+# and its diagnostics must cover exactly their text; a line with a finding is
+# added; the quick fixes for 'while' (after the é) and '=+' (after the emoji)
+# and then fix-all (source.fixAll.stylo) are asked for at the cursor and
+# applied; the file is written and closed, and :qa shuts the server down,
+# which must end by itself with status 0 while Neovim waits for it.
+# Usage: neovim_lsp_test.sh <source tree> <stylo-lsp>
 root=$1
 server=$2
 command -v nvim > /dev/null || { echo "SKIP: nvim is not installed"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin"
-ln -s "$server" "$work/bin/stylo-lsp"
-printf 'int f(int x)\n{\n  if(x) return 1;\n  return 0;\n}\n' > "$work/a.c"
+# The server's own exit status, written only if it ends while the client
+# still waits for it (a client that gives up kills this script first).
+cat > "$work/bin/stylo-lsp" << EOF
+#!/bin/sh
+"$server" "\$@" 2>> "$work/server.log"
+echo \$? > "$work/status"
+EOF
+chmod +x "$work/bin/stylo-lsp"
+printf 'int f(int x)\n{\n  if(x) return 1;\n  /* \303\251 */ while(x) x=-1;\n  /* \360\237\230\200 */ for(;;) x=+1;\n  return 0;\n}\n' > "$work/a.c"
 cat > "$work/check.lua" << 'LUA'
 local out = {}
-local function done()
+local function say(s) table.insert(out, s) end
+local function finish()
   vim.fn.writefile(out, vim.env.RESULT)
   vim.cmd('qa!')
 end
-if not vim.wait(10000, function() return #vim.diagnostic.get(0) > 0 end, 20) then
-  table.insert(out, 'no diagnostics')
-  return done()
-end
-local d = vim.diagnostic.get(0)[1]
-table.insert(out, string.format('%d:%d-%d %s %s', d.lnum, d.col, d.end_col, d.source, d.message))
-local params = vim.lsp.util.make_range_params()
-params.range = { start = { line = d.lnum, character = d.col }, ['end'] = { line = d.lnum, character = d.col } }
-params.context = { diagnostics = {} }
-local answers = vim.lsp.buf_request_sync(0, 'textDocument/codeAction', params, 5000) or {}
-for _, answer in pairs(answers) do
-  for _, action in ipairs(answer.result or {}) do
-    if action.title == "Insert a space after 'if'" then
-      vim.lsp.util.apply_workspace_edit(action.edit, 'utf-16')
-    end
+-- Waits until the buffer holds `count` diagnostics; says what it holds.
+local function diagnostics(what, count)
+  vim.wait(5000, function() return #vim.diagnostic.get(0) == count end, 10)
+  local ds = vim.diagnostic.get(0)
+  table.sort(ds, function(a, b) return a.lnum < b.lnum or (a.lnum == b.lnum and a.col < b.col) end)
+  say(what .. ': ' .. #ds)
+  for _, d in ipairs(ds) do
+    local line = vim.api.nvim_buf_get_lines(0, d.lnum, d.lnum + 1, false)[1] or ''
+    say(string.format('%d %q', d.lnum + 1, line:sub(d.col + 1, d.end_col)))
   end
 end
-vim.wait(10000, function() return #vim.diagnostic.get(0) == 0 end, 20)
-table.insert(out, vim.api.nvim_buf_get_lines(0, 2, 3, false)[1])
-table.insert(out, 'left: ' .. #vim.diagnostic.get(0))
-done()
+local client
+if not vim.wait(5000, function()
+  client = vim.lsp.get_active_clients()[1]
+  return client ~= nil and client.initialized and #vim.diagnostic.get(0) > 0
+end, 10) then
+  say('no client or no diagnostics')
+  return finish()
+end
+-- The actions offered with the cursor at the first character of `text`,
+-- as :lua vim.lsp.buf.code_action() asks for them; applies the one titled.
+local function apply(text, title, only)
+  vim.fn.cursor(1, 1)
+  vim.fn.search(text, 'c')
+  local params = vim.lsp.util.make_range_params()
+  params.context = { diagnostics = vim.lsp.diagnostic.get_line_diagnostics(), only = only }
+  local answers = vim.lsp.buf_request_sync(0, 'textDocument/codeAction', params, 5000) or {}
+  for _, answer in pairs(answers) do
+    for _, action in ipairs(answer.result or {}) do
+      if action.title == title then
+        vim.lsp.util.apply_workspace_edit(action.edit, client.offset_encoding)
+        return say('applied: ' .. title)
+      end
+    end
+  end
+  say('not offered: ' .. title)
+end
+diagnostics('opened', 5)
+vim.api.nvim_buf_set_lines(0, 5, 5, false, { '  switch(x) {}' })
+diagnostics('edited', 6)
+apply('while(', "Insert a space after 'while'")
+apply('=+', "Change to '+='")
+diagnostics('quick fixes', 4)
+apply('if(', 'Fix all stylo keyword findings', { 'source.fixAll.stylo' })
+diagnostics('fixed all', 1)
+for _, line in ipairs(vim.api.nvim_buf_get_lines(0, 0, -1, false)) do say('|' .. line) end
+vim.fn.writefile(out, vim.env.RESULT)
+vim.cmd('write')
+vim.cmd('bdelete')
+vim.cmd('qa')
 LUA
 cd "$work" || exit 1
 PATH="$work/bin:$PATH" RESULT="$work/result" timeout 60 nvim --headless --clean --cmd 'filetype on' \
   --cmd "source $root/contrib/neovim/stylo-lsp.lua" a.c -c "luafile check.lua" > "$work/nvim.log" 2>&1
-expected="2:2-5 stylo (style) Devrait mettre un espace entre 'if' et la parenthese. [guide 80]  [QVS]
-  if (x) return 1;
-left: 0"
-if [ "$(cat "$work/result" 2> /dev/null)" != "$expected" ]; then
+nvim_status=$?
+expected="opened: 5
+3 \"if(\"
+4 \"while(\"
+4 \"=-\"
+5 \"for(\"
+5 \"=+\"
+edited: 6
+3 \"if(\"
+4 \"while(\"
+4 \"=-\"
+5 \"for(\"
+5 \"=+\"
+6 \"switch(\"
+applied: Insert a space after 'while'
+applied: Change to '+='
+quick fixes: 4
+3 \"if(\"
+4 \"=-\"
+5 \"for(\"
+6 \"switch(\"
+applied: Fix all stylo keyword findings
+fixed all: 1
+4 \"=-\"
+|int f(int x)
+|{
+|  if (x) return 1;
+|  /* \303\251 */ while (x) x=-1;
+|  /* \360\237\230\200 */ for (;;) x+=1;
+|  switch (x) {}
+|  return 0;
+|}"
+fail=0
+if [ "$(cat "$work/result" 2> /dev/null)" != "$(printf '%b' "$expected")" ]; then
   echo "FAIL: Neovim saw:"
-  cat "$work/result" "$work/nvim.log" 2> /dev/null
+  cat "$work/result" 2> /dev/null
+  fail=1
+fi
+if [ "$(cat "$work/a.c")" != "$(printf '%b' "$expected" | sed -n 's/^|//p')" ]; then
+  echo "FAIL: the file written holds:"
+  cat "$work/a.c"
+  fail=1
+fi
+if [ "$nvim_status" != 0 ]; then
+  echo "FAIL: nvim ended with status $nvim_status"
+  fail=1
+fi
+if [ "$(cat "$work/status" 2> /dev/null)" != 0 ]; then
+  echo "FAIL: the server did not end by itself with status 0 while Neovim waited (status: $(cat "$work/status" 2> /dev/null || echo none))"
+  fail=1
+fi
+if [ $fail != 0 ]; then
+  cat "$work/nvim.log" "$work/server.log" 2> /dev/null
   exit 1
 fi
-echo "Neovim shows stylo's finding and applies its quick fix"
+echo "Neovim: diagnostics, an edit, quick fixes, fix-all, close and shutdown (status 0)"
