@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # stylo-lsp in real clients, after .ci/run has built build/ (built here when
-# missing): Neovim, Emacs with eglot, and the protocol library of VS Code's
+# missing): Neovim, Emacs with eglot and with lsp-mode, Vim with ALE, and
+# stylo-report in Emacs's Flycheck; the protocol library of VS Code's
 # client (npm, installed into build/lsp-node from the committed lock file),
 # natively and against stylo-lsp.exe under wine; then the latency and memory
 # benchmark.
@@ -10,7 +11,8 @@ cd "$(dirname "$0")/.."
 # Node.js may come with its own npm (a nodejs package from elsewhere, which
 # Debian's npm conflicts with): Debian's npm only where there is none.
 command -v npm >/dev/null || ensure_packages nodejs npm
-ensure_packages cmake g++ libgtest-dev nlohmann-json3-dev neovim emacs-nox elpa-eglot python3 \
+ensure_packages cmake g++ libgtest-dev nlohmann-json3-dev neovim emacs-nox elpa-eglot elpa-lsp-mode \
+  elpa-flycheck vim vim-ale python3 \
   g++-mingw-w64-x86-64 wine64
 step() { echo "== $*"; }
 
@@ -24,8 +26,8 @@ mkdir -p build/lsp-node
 cp tests/lsp_client/package.json tests/lsp_client/package-lock.json build/lsp-node/
 (cd build/lsp-node && npm ci --no-audit --no-fund --loglevel=error)
 
-step "Neovim, Emacs and the protocol client against build/stylo-lsp"
-ctest --test-dir build --output-on-failure -R 'integration\.(neovim_lsp|emacs_lsp|lsp_client)|Lsp'
+step "Neovim, Emacs (eglot, lsp-mode, Flycheck), Vim with ALE and the protocol client against build/"
+ctest --test-dir build --output-on-failure -R 'integration\.(neovim_lsp|emacs_lsp|emacs_lsp_mode|emacs_flycheck|vim_ale|lsp_client)|Lsp'
 
 step "the protocol client against stylo-lsp.exe under wine"
 if [ ! -f build-windows/stylo-lsp.exe ]; then
