@@ -20,7 +20,9 @@ using stylo::lsp::position_encoding;
 // A server fed whole messages, its answers kept.
 struct session {
   std::vector<json> sent;
-  stylo::lsp::server server{[this](std::string_view body) { sent.push_back(json::parse(body)); }};
+  std::vector<std::string> notes;  // the server's own log
+  stylo::lsp::server server{[this](std::string_view body) { sent.push_back(json::parse(body)); },
+                            [this](std::string_view line) { notes.emplace_back(line); }};
 
   void send(const json& message) { server.handle(raw_dump(message)); }
   // JSON as an editor that keeps a document's raw bytes writes it: bytes
@@ -216,11 +218,15 @@ TEST(LspQuickFixes, FixAllInsertsEveryKeywordBlankAndNoOperatorFix) {
   EXPECT_EQ(starts, json::parse(R"([[0,2," "],[1,8," "]])"));
 }
 
+// In the codes of a malformed case: a window/logMessage the server sent.
+constexpr int logged = 1;
+
 struct malformed_case {
   const char* name;
   std::string stream;  // framed by hand: the framing itself is under test
-  std::vector<int> codes;  // the error code of each answer, 0 for a result
+  std::vector<int> codes;  // each message sent: an answer's error code, 0 for a result, or `logged`
   int exit_status;         // -1: the server is still running
+  std::size_t notes = 0;   // lines the server wrote to its own log
 };
 
 std::string framed(const std::string& body) { return stylo::lsp::frame(body); }
@@ -253,6 +259,35 @@ TEST(LspMalformedInput, EachGetsItsAnswerAndTheServerGoesOn) {
       {"exit after shutdown", init + shutdown + exit, {0, 0}, 0},
       {"exit without shutdown", init + exit, {0}, 1},
       {"exit before initialize", exit, {}, 1},
+      // Null params are absent params, whatever the method.
+      {"initialize with null params", framed(R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":null})"), {0}, -1},
+      {"shutdown and exit with null params, as eglot sends them",
+       init + framed(R"({"jsonrpc":"2.0","id":9,"method":"shutdown","params":null})") +
+           framed(R"({"jsonrpc":"2.0","method":"exit","params":null})"),
+       {0, 0}, 0},
+      {"exit with null params without shutdown", init + framed(R"({"jsonrpc":"2.0","method":"exit","params":null})"), {0}, 1},
+      {"notifications with null params", init + framed(R"({"jsonrpc":"2.0","method":"initialized","params":null})") +
+           framed(R"({"jsonrpc":"2.0","method":"workspace/didChangeConfiguration","params":null})") +
+           framed(R"({"jsonrpc":"2.0","method":"textDocument/didSave","params":null})") + pull,
+       {0, 0}, -1},
+      {"a document notification with null params is logged", init +
+           framed(R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":null})"), {0, logged}, -1},
+      {"a request with null params", init + framed(R"({"jsonrpc":"2.0","id":2,"method":"textDocument/diagnostic","params":null})") +
+           framed(R"({"jsonrpc":"2.0","id":3,"method":"shutdown","params":null})"), {0, -32602, 0}, -1},
+      // A notification is never answered, whatever is wrong with it.
+      {"broken notifications are logged, not answered", init +
+           framed(R"({"jsonrpc":"2.0","method":"textDocument/didChange","params":5})") +
+           framed(R"({"method":"initialized"})") + framed(R"({"jsonrpc":"2.0","method":7})") +
+           framed(R"({"jsonrpc":"1.0","method":"textDocument/didClose","params":"x"})") + pull,
+       {0, logged, logged, logged, logged, 0}, -1},
+      {"a broken notification before initialize goes to the server's log",
+       framed(R"({"jsonrpc":"2.0","method":"initialized","params":5})") + init, {0}, -1, 1},
+      {"a broken notification after shutdown goes to the server's log",
+       init + shutdown + framed(R"({"jsonrpc":"2.0","method":"foo","params":true})"), {0, 0}, -1, 1},
+      {"exit with params of the wrong kind still exits", init + shutdown +
+           framed(R"({"jsonrpc":"2.0","method":"exit","params":1})"), {0, 0}, 0},
+      {"an id of the wrong kind is answered, with a null id", init + framed(R"({"jsonrpc":"2.0","id":null,"method":"initialized"})"),
+       {0, -32600}, -1},
   };
   for (const malformed_case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -273,8 +308,16 @@ TEST(LspMalformedInput, EachGetsItsAnswerAndTheServerGoesOn) {
       }
     }
     std::vector<int> codes;
-    for (const json& m : s.sent) codes.push_back(m.contains("error") ? m["error"]["code"].get<int>() : 0);
+    for (const json& m : s.sent) {
+      if (m.contains("method")) {
+        EXPECT_EQ(m["method"], "window/logMessage");
+        codes.push_back(logged);
+      } else {
+        codes.push_back(m.contains("error") ? m["error"]["code"].get<int>() : 0);
+      }
+    }
     EXPECT_EQ(codes, c.codes);
+    EXPECT_EQ(s.notes.size(), c.notes);
     if (c.exit_status >= 0) {
       EXPECT_TRUE(s.server.exited());
       EXPECT_EQ(s.server.exit_status(), c.exit_status);

@@ -78,12 +78,16 @@ incoming_message parse_message(std::string_view body) {
   }
   const auto id = message.find("id");
   if (id != message.end() && is_valid_id(*id)) m.id = *id;
+  const auto method = message.find("method");
+  // A message with a method and no id is a notification, whatever else is
+  // wrong with it, and a notification is never answered.
+  m.answerable = id != message.end() || method == message.end();
+  if (method != message.end() && method->is_string()) m.method = method->get<std::string>();
   const auto version = message.find("jsonrpc");
   if (version == message.end() || *version != "2.0") {
     m.problem = "the message lacks \"jsonrpc\": \"2.0\"";
     return m;
   }
-  const auto method = message.find("method");
   if (method == message.end()) {
     if (id != message.end() && (message.contains("result") || message.contains("error"))) {
       m.type = incoming_message::kind::response;
@@ -101,12 +105,13 @@ incoming_message parse_message(std::string_view body) {
     m.problem = "the id is neither a number nor a string";
     return m;
   }
+  // Null params are absent params: Emacs's JSON writes nil as null, and
+  // eglot and lsp-mode send it so with shutdown and exit.
   const auto params = message.find("params");
-  if (params != message.end() && !params->is_object() && !params->is_array()) {
+  if (params != message.end() && !params->is_null() && !params->is_object() && !params->is_array()) {
     m.problem = "the params are neither an object nor an array";
     return m;
   }
-  m.method = method->get<std::string>();
   if (params != message.end()) m.params = std::move(*params);
   m.type = id == message.end() ? incoming_message::kind::notification : incoming_message::kind::request;
   m.error = 0;

@@ -25,11 +25,14 @@ struct incoming_message {
   enum class kind { request, notification, response, invalid };
   kind type = kind::invalid;
   json id;  ///< a request's id (number or string); null when there is none
-  std::string method;
-  json params;  ///< object, array, or null when absent
+  std::string method;  ///< for `invalid` too, when the method is a string
+  json params;  ///< object, array, or null when absent (or sent as null)
   /// For `invalid`: the error to answer with, and why.
   int error = 0;
   std::string problem;
+  /// For `invalid`: false when the message was a notification (a method and
+  /// no id), which is never answered, however broken.
+  bool answerable = true;
   /// The body held bytes that are not UTF-8, carried through the parser as
   /// described at `restore_raw_bytes`.
   bool carried_raw_bytes = false;

@@ -44,7 +44,8 @@ void restore_strings(json& value) {
 
 }  // namespace
 
-server::server(std::function<void(std::string_view)> send) : send_(std::move(send)) {}
+server::server(std::function<void(std::string_view)> send, std::function<void(std::string_view)> note)
+    : send_(std::move(send)), note_(std::move(note)) {}
 
 void server::handle(std::string_view body) {
   if (state_ == state::exited) return;
@@ -52,7 +53,15 @@ void server::handle(std::string_view body) {
   if (m.carried_raw_bytes) restore_strings(m.params);
   switch (m.type) {
     case incoming_message::kind::invalid:
-      send(make_error(m.id, m.error, m.problem));
+      if (m.answerable) {
+        send(make_error(m.id, m.error, m.problem));
+      } else if (m.method == "exit") {
+        // The client is ending the session: however the rest of the message
+        // reads, it will kill a server that stays.
+        state_ = state::exited;
+      } else {
+        log("stylo-lsp: " + (m.method.empty() ? std::string("a notification") : m.method) + " dropped: " + m.problem);
+      }
       return;
     case incoming_message::kind::response:  // the server asks the client nothing
       return;
@@ -144,7 +153,8 @@ void server::notification(incoming_message& m) {
 }
 
 json server::initialize(const json& params) {
-  if (!params.is_object()) throw invalid_params{"initialize needs an object"};
+  // Absent params read as no capabilities: the defaults of the protocol.
+  if (!params.is_object() && !params.is_null()) throw invalid_params{"initialize needs an object"};
   const json& capabilities = member(params, "capabilities");
   const json& encodings = member(member(capabilities, "general"), "positionEncodings");
   encoding_ = position_encoding::utf16;
@@ -231,6 +241,12 @@ void server::publish(document& doc) {
 }
 
 void server::log(std::string_view text) {
+  // The client may be sent a notification only between its initialize and
+  // its shutdown; outside them the note goes to the server's own log.
+  if (state_ != state::running) {
+    if (note_) note_(text);
+    return;
+  }
   send(make_notification("window/logMessage", {{"type", 2}, {"message", text}}));
 }
 
