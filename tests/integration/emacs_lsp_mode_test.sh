@@ -2,9 +2,11 @@
 # Emacs in batch with lsp-mode and contrib/emacs/stylo-lsp-mode.el, a whole
 # session: a C file with an `é' and an emoji before findings is opened and
 # its diagnostics read; a line with a finding is added; the quick fixes for
-# 'while' (after the é) and '=+' (after the emoji) are chosen at the cursor
-# as M-x lsp-execute-code-action offers them, then fix-all
-# (source.fixAll.stylo); the file is saved and closed, and
+# 'while' (after the é) and '=+' (after the emoji) are chosen, with the
+# cursor where lsp-mode shows those findings, as M-x lsp-execute-code-action
+# offers them; then fix-all (source.fixAll.stylo) with the cursor on the
+# real text of the 'for(' after the emoji, where lsp-mode asks for actions
+# one character off; the file is saved and closed, and
 # M-x lsp-workspace-shutdown must give no error, and the server answer
 # nothing but the shutdown request (lsp-mode kills the server at once after
 # its exit, so the server's exit status is not held to anything).
@@ -63,13 +65,18 @@ cat > "$work/check.el" << 'ELISP'
   (say "%s: %d" what (length (diagnostics)))
   (dolist (d (diagnostics))
     (say "%d %S" (line-number-at-pos (car d)) (buffer-substring-no-properties (car d) (cdr d)))))
-(defun choose (text title &optional kind)
-  ;; M-x lsp-execute-code-action (or -by-kind) with point at TEXT, TITLE
+(defun choose (where title &optional kind)
+  ;; M-x lsp-execute-code-action (or -by-kind) with point at WHERE, TITLE
   ;; picked from its menu when it offers one; says which action ran.
+  ;; WHERE is a text to find, or (LINE . N): the Nth diagnostic on LINE
+  ;; where lsp-mode puts it, as M-x flycheck-next-error would go to it.
   (goto-char (point-min))
-  (if (not (search-forward text nil t))
-      (say "no %S in the buffer" text)
-    (goto-char (match-beginning 0))
+  (if (not (if (stringp where)
+               (and (search-forward where nil t) (goto-char (match-beginning 0)))
+             (let ((on-line (cl-remove-if-not (lambda (d) (= (line-number-at-pos (car d)) (car where)))
+                                              (diagnostics))))
+               (and (nth (cdr where) on-line) (goto-char (car (nth (cdr where) on-line)))))))
+      (say "nowhere to put the cursor: %S" where)
     (cl-letf (((symbol-function 'completing-read)
                (lambda (_prompt items &rest _)
                  (let ((offered (all-completions "" items)))
@@ -93,10 +100,10 @@ cat > "$work/check.el" << 'ELISP'
 (forward-line 5)
 (insert "  switch(x) {}\n")
 (show "edited" 6)
-(choose "while(" "Insert a space after 'while'")
-(choose "=+" "Change to '+='")
+(choose '(4 . 0) "Insert a space after 'while'")
+(choose '(5 . 1) "Change to '+='")
 (show "quick fixes" 4)
-(choose "if(" "Fix all stylo keyword findings" "source.fixAll.stylo")
+(choose "for(" "Fix all stylo keyword findings" "source.fixAll.stylo")
 (show "fixed all" 1)
 (dolist (line (split-string (buffer-substring-no-properties (point-min) (point-max)) "\n"))
   (say "|%s" line))

@@ -2,10 +2,12 @@
 # Vim with ALE and contrib/vim/ale_linters/c/stylo.vim, in Vim's own batch
 # mode, a whole session: a C file with an `é' and an emoji before findings
 # is opened and linted; a line with a finding is added; the quick fixes for
-# 'while' (after the é) and '=+' (after the emoji), then "Fix all stylo
-# keyword findings", are chosen at the cursor from what :ALECodeAction's
-# menu offers and applied as ALE applies them; the file is written and
-# closed, and ALE stops the server (it sends no shutdown: it ends the job).
+# 'while' (after the é) and '=+' (after the emoji) are chosen with the cursor
+# where ALE shows those findings, then "Fix all stylo keyword findings" with
+# the cursor on the real text of the 'for(' after the emoji, each from what
+# :ALECodeAction's menu offers and applied as ALE applies it; the file is
+# written and closed, and ALE stops the server (it sends no shutdown: it
+# ends the job).
 #
 # ALE takes the server's UTF-16 columns for bytes, so it shows findings a
 # byte early after the é and two after the emoji (" while" for "while(");
@@ -63,10 +65,17 @@ endfunction
 function! s:Menu(data, items) abort
   let s:offered = [a:data, a:items]
 endfunction
-" :ALECodeAction with the cursor on `text`: the action titled is applied.
-function! s:Choose(text, title) abort
+" :ALECodeAction with the cursor at `where`: a text to find, or [line, n],
+" the nth diagnostic on that line where ALE puts it (as :ALENext would go
+" to it); the action titled is applied.
+function! s:Choose(where, title) abort
   call cursor(1, 1)
-  call search('\V' . a:text, 'c')
+  if type(a:where) == v:t_string
+    call search('\V' . a:where, 'c')
+  else
+    let l:on_line = filter(copy(s:Diagnostics()), 'v:val.lnum == a:where[0]')
+    call cursor(a:where[0], l:on_line[a:where[1]].col)
+  endif
   let s:offered = v:null
   call ale#codefix#Execute(0, function('s:Menu'))
   let l:waited = 0
@@ -90,10 +99,10 @@ endfunction
 call s:Show('opened', 5)
 call append(5, '  switch(x) {}')
 call s:Show('edited', 6)
-call s:Choose('while(', "Insert a space after 'while'")
-call s:Choose('=+', "Change to '+='")
+call s:Choose([4, 0], "Insert a space after 'while'")
+call s:Choose([5, 1], "Change to '+='")
 call s:Show('quick fixes', 4)
-call s:Choose('if(', 'Fix all stylo keyword findings')
+call s:Choose('for(', 'Fix all stylo keyword findings')
 call s:Show('fixed all', 1)
 for s:line in getline(1, '$')
   call add(s:out, '|' . s:line)
