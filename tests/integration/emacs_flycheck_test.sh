@@ -8,7 +8,7 @@
 root=$1
 report=$2
 command -v emacs > /dev/null || { echo "SKIP: emacs is not installed"; exit 77; }
-emacs --batch -q --eval '(require (quote flycheck))' > /dev/null 2>&1 ||
+emacs --batch -q --eval '(kill-emacs (if (locate-library "flycheck") 0 1))' > /dev/null 2>&1 ||
   { echo "SKIP: flycheck is not installed"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -14,7 +14,7 @@
 root=$1
 server=$2
 command -v emacs > /dev/null || { echo "SKIP: emacs is not installed"; exit 77; }
-emacs --batch -q --eval '(require (quote eglot))' > /dev/null 2>&1 ||
+emacs --batch -q --eval '(kill-emacs (if (locate-library "eglot") 0 1))' > /dev/null 2>&1 ||
   { echo "SKIP: eglot is not installed"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
