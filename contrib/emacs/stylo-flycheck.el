@@ -81,7 +81,7 @@ reversed operator such as `=-'), with stylo-report."
 
 ;; The text sent and the report read back are UTF-8, whatever the locale or
 ;; the buffer's coding: the columns are counted in it.
-(add-to-list 'process-coding-system-alist '("stylo-report" . (utf-8-unix . utf-8-unix)))
+(add-to-list 'process-coding-system-alist '("stylo-report\\(\\.exe\\)?\\'" . (utf-8-unix . utf-8-unix)))
 
 (add-to-list 'flycheck-checkers 'stylo)
 

@@ -3,7 +3,8 @@
 # with an `é' and an emoji before findings is checked, edited (a line with a
 # new finding added) and checked again; each time every finding must cover
 # exactly its text (the keyword and its parenthesis, or the operator), which
-# a byte column taken for a character column would not.
+# a byte column taken for a character column would not. Emacs runs in a
+# Latin-1 locale, whose coding it would otherwise use for the text sent.
 # Usage: emacs_flycheck_test.sh <source tree> <stylo-report>
 root=$1
 report=$2
@@ -40,7 +41,7 @@ cat > "$work/check.el" << 'ELISP'
 (kill-emacs 0)
 ELISP
 cd "$work" || exit 1
-PATH="$work/bin:$PATH" LANG=C LC_ALL=C timeout 60 emacs --batch -q -l "$root/contrib/emacs/stylo-flycheck.el" \
+PATH="$work/bin:$PATH" LANG=fr_FR.ISO-8859-1 LC_ALL=fr_FR.ISO-8859-1 timeout 60 emacs --batch -q -l "$root/contrib/emacs/stylo-flycheck.el" \
   -l "$work/check.el" > "$work/out" 2> "$work/log"
 expected='opened: finished, 5
 3:3 keyword-space "if("
