@@ -1,8 +1,8 @@
 #!/bin/sh
 # Emacs in batch with eglot and contrib/emacs/stylo-lsp.el, a whole session:
 # a C file with an `é' and an emoji before findings is opened and Flymake
-# must hold stylo's findings on exactly their text; a line with a finding is
-# added; the quick fixes for 'while' (after the é) and '=+' (after the emoji)
+# must hold stylo's findings as warnings on exactly their text; a line with
+# a finding is added; the quick fixes for 'while' (after the é) and '=+' (after the emoji)
 # are chosen at the cursor as M-x eglot-code-actions offers them, then
 # fix-all (source.fixAll.stylo); the file is saved and closed, and
 # M-x eglot-shutdown must give no error, and the server answer nothing
@@ -42,8 +42,9 @@ cat > "$work/check.el" << 'ELISP'
       (accept-process-output nil 0.01)))
   (say "%s: %d" what (length (eglot-diagnostics)))
   (dolist (d (eglot-diagnostics))
-    (say "%d %S" (line-number-at-pos (flymake-diagnostic-beg d))
-         (buffer-substring-no-properties (flymake-diagnostic-beg d) (flymake-diagnostic-end d)))))
+    (say "%d %S%s" (line-number-at-pos (flymake-diagnostic-beg d))
+         (buffer-substring-no-properties (flymake-diagnostic-beg d) (flymake-diagnostic-end d))
+         (if (eq (flymake-diagnostic-type d) 'eglot-warning) "" (format " %s" (flymake-diagnostic-type d))))))
 (defun changed ()
   ;; What eglot's and Flymake's idle timers would do after an edit.
   (eglot--signal-textDocument/didChange)
