@@ -2,12 +2,12 @@
 # Emacs in batch with eglot and contrib/emacs/stylo-lsp.el, a whole session:
 # a C file with an `é' and an emoji before findings is opened and Flymake
 # must hold stylo's findings as warnings on exactly their text; a line with
-# a finding is added; the quick fixes for 'while' (after the é) and '=+' (after the emoji)
-# are chosen at the cursor as M-x eglot-code-actions offers them, then
-# fix-all (source.fixAll.stylo); the file is saved and closed, and
-# M-x eglot-shutdown must give no error, and the server answer nothing
-# but the shutdown request (eglot kills the server at once after its exit,
-# so the server's exit status is not held to anything).
+# a finding is added; the quick fixes for 'while' (after the é) and '=+'
+# (after the emoji) are chosen at the cursor as M-x eglot-code-actions
+# offers them, then fix-all (source.fixAll.stylo); the file is saved and
+# closed, and M-x eglot-shutdown must give no error, and the server answer
+# nothing but the shutdown request (eglot kills the server at once after its
+# exit, so the server's exit status is not held to anything).
 # Batch Emacs runs no idle timers: the test calls what they would call
 # (the didChange eglot sends, and Flymake's start).
 # Usage: emacs_lsp_test.sh <source tree> <stylo-lsp>
