@@ -9,7 +9,7 @@
 # one character off; the file is saved and closed, and
 # M-x lsp-workspace-shutdown must give no error, and the server answer
 # nothing but the shutdown request (lsp-mode kills the server at once after
-# its exit, so the server's exit status is not held to anything).
+# its exit: the server's status, when seen at all, must be 0).
 #
 # lsp-mode 8 takes the server's UTF-16 columns for characters, so on the
 # emoji's line it shows the findings one character late ("or(;" for
@@ -178,6 +178,12 @@ fi
 if [ "$(cat "$work/project/a.c")" != "$(printf '%b' "$expected" | sed -n 's/^|//p')" ]; then
   echo "FAIL: the file saved holds:"
   cat "$work/project/a.c"
+  fail=1
+fi
+# The client kills the server just after the exit, often before the
+# server's own end has been seen; a status that was seen must be 0.
+if [ -f "$work/status" ] && [ "$(cat "$work/status")" != 0 ]; then
+  echo "FAIL: the server ended with status $(cat "$work/status")"
   fail=1
 fi
 if [ $fail != 0 ]; then

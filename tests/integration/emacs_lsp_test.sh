@@ -7,7 +7,7 @@
 # offers them, then fix-all (source.fixAll.stylo); the file is saved and
 # closed, and M-x eglot-shutdown must give no error, and the server answer
 # nothing but the shutdown request (eglot kills the server at once after its
-# exit, so the server's exit status is not held to anything).
+# exit: the server's status, when seen at all, must be 0).
 # Batch Emacs runs no idle timers: the test calls what they would call
 # (the didChange eglot sends, and Flymake's start).
 # Usage: emacs_lsp_test.sh <source tree> <stylo-lsp>
@@ -145,6 +145,12 @@ fi
 if [ "$(cat "$work/a.c")" != "$(printf '%b' "$expected" | sed -n 's/^|//p')" ]; then
   echo "FAIL: the file saved holds:"
   cat "$work/a.c"
+  fail=1
+fi
+# The client kills the server just after the exit, often before the
+# server's own end has been seen; a status that was seen must be 0.
+if [ -f "$work/status" ] && [ "$(cat "$work/status")" != 0 ]; then
+  echo "FAIL: the server ended with status $(cat "$work/status")"
   fail=1
 fi
 if [ $fail != 0 ]; then
