@@ -37,7 +37,7 @@ cat > "$work/check.el" << 'ELISP'
                           (flymake-diagnostics))
         (lambda (a b) (< (flymake-diagnostic-beg a) (flymake-diagnostic-beg b)))))
 (defun show (what count)
-  (with-timeout (5 nil)
+  (with-timeout (10 nil)
     (while (/= (length (eglot-diagnostics)) count)
       (accept-process-output nil 0.01)))
   (say "%s: %d" what (length (eglot-diagnostics)))

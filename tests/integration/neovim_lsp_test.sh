@@ -31,7 +31,7 @@ local function finish()
 end
 -- Waits until the buffer holds `count` diagnostics; says what it holds.
 local function diagnostics(what, count)
-  vim.wait(5000, function() return #vim.diagnostic.get(0) == count end, 10)
+  vim.wait(10000, function() return #vim.diagnostic.get(0) == count end, 10)
   local ds = vim.diagnostic.get(0)
   table.sort(ds, function(a, b) return a.lnum < b.lnum or (a.lnum == b.lnum and a.col < b.col) end)
   say(what .. ': ' .. #ds)
@@ -41,7 +41,7 @@ local function diagnostics(what, count)
   end
 end
 local client
-if not vim.wait(5000, function()
+if not vim.wait(10000, function()
   client = vim.lsp.get_active_clients()[1]
   return client ~= nil and client.initialized and #vim.diagnostic.get(0) > 0
 end, 10) then

@@ -53,7 +53,7 @@ endfunction
 function! s:Show(what, count) abort
   ALELint
   let l:waited = 0
-  while (len(s:Diagnostics()) != a:count || ale#engine#IsCheckingBuffer(bufnr(''))) && l:waited < 5000
+  while (len(s:Diagnostics()) != a:count || ale#engine#IsCheckingBuffer(bufnr(''))) && l:waited < 10000
     sleep 10m
     let l:waited += 10
   endwhile
@@ -79,7 +79,7 @@ function! s:Choose(where, title) abort
   let s:offered = v:null
   call ale#codefix#Execute(0, function('s:Menu'))
   let l:waited = 0
-  while s:offered is v:null && l:waited < 5000
+  while s:offered is v:null && l:waited < 10000
     sleep 10m
     let l:waited += 10
   endwhile
