@@ -1,15 +1,16 @@
 #!/bin/sh
 # Emacs in batch with lsp-mode and contrib/emacs/stylo-lsp-mode.el, a whole
 # session: a C file with an `é' and an emoji before findings is opened and
-# its diagnostics read; a line with a finding is added; the quick fixes for
-# 'while' (after the é) and '=+' (after the emoji) are chosen, with the
-# cursor where lsp-mode shows those findings, as M-x lsp-execute-code-action
-# offers them; then fix-all (source.fixAll.stylo) with the cursor on the
-# real text of the 'for(' after the emoji, where lsp-mode asks for actions
-# one character off; the file is saved and closed, and
-# M-x lsp-workspace-shutdown must give no error, and the server answer
-# nothing but the shutdown request (lsp-mode kills the server at once after
-# its exit: the server's status, when seen at all, must be 0).
+# its diagnostics read as Flycheck, lsp-mode's front end for them, shows
+# them; a line with a finding is added; the quick fixes for 'while' (after
+# the é) and '=+' (after the emoji) are chosen, with the cursor where
+# lsp-mode shows those findings, as M-x lsp-execute-code-action offers them;
+# then fix-all (source.fixAll.stylo) with the cursor on the real text of the
+# 'for(' after the emoji, where lsp-mode asks for actions one character off;
+# the file is saved and closed, and M-x lsp-workspace-shutdown must give no
+# error, and the server answer nothing but the shutdown request (lsp-mode
+# kills the server at once after its exit: the server's status, when seen
+# at all, must be 0).
 #
 # lsp-mode 8 takes the server's UTF-16 columns for characters, so on the
 # emoji's line it shows the findings one character late ("or(;" for
@@ -35,9 +36,12 @@ cat > "$work/check.el" << 'ELISP'
 ;; -*- lexical-binding: t -*-
 (require 'cl-lib)
 (require 'lsp-mode)
+(require 'flycheck)
+;; What a user's package autoloads set up: Flycheck for lsp-mode's findings.
+(require 'lsp-diagnostics)
 (setq lsp-session-file (expand-file-name "lsp-session" (getenv "HOME"))
       lsp-enabled-clients '(stylo)
-      lsp-diagnostics-provider :none
+      lsp-diagnostics-provider :flycheck
       lsp-enable-snippet nil
       lsp-modeline-workspace-status-enable nil
       lsp-enable-file-watchers nil
@@ -51,12 +55,11 @@ cat > "$work/check.el" << 'ELISP'
   (let ((coding-system-for-write 'utf-8-unix))
     (write-region (apply #'format (concat format-string "\n") args) nil (getenv "RESULT") t 'quiet)))
 (defun diagnostics ()
-  ;; As lsp-mode's Flycheck and Flymake front ends place them.
-  (sort (mapcar (lambda (d)
-                  (let ((range (gethash "range" d)))
-                    (cons (lsp--position-to-point (gethash "start" range))
-                          (lsp--position-to-point (gethash "end" range)))))
-                (gethash (lsp--fix-path-casing buffer-file-name) (lsp-diagnostics t)))
+  ;; What Flycheck, lsp-mode's front end for them, shows: a check (which
+  ;; lsp-mode's checker answers at once from the findings it holds), then
+  ;; each error's text as Flycheck marks it.
+  (flycheck-buffer)
+  (sort (mapcar (lambda (e) (flycheck-error-region-for-mode e 'columns)) flycheck-current-errors)
         (lambda (a b) (< (car a) (car b)))))
 (defun show (what count)
   (with-timeout (10 nil)
