@@ -242,7 +242,9 @@ std::string nested(std::size_t depth, const std::string& inner, bool objects = f
 
 TEST(LspMalformedInput, EachGetsItsAnswerAndTheServerGoesOn) {
   const std::string init = framed(R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{}}})");
-  const std::string shutdown = framed(R"({"jsonrpc":"2.0","id":9,"method":"shutdown"})");
+  const std::string shutdown_body = R"({"jsonrpc":"2.0","id":9,"method":"shutdown"})";
+  const std::string shutdown = framed(shutdown_body);
+  const auto length = [&](std::size_t n) { return "Content-Length: " + std::to_string(n) + "\r\n\r\n"; };
   const std::string exit = framed(R"({"jsonrpc":"2.0","method":"exit"})");
   const std::string pull = framed(R"({"jsonrpc":"2.0","id":5,"method":"textDocument/diagnostic","params":{"textDocument":{"uri":"file:///n.c"}}})");
   const std::vector<malformed_case> cases = {
@@ -264,6 +266,18 @@ TEST(LspMalformedInput, EachGetsItsAnswerAndTheServerGoesOn) {
       {"a length that is not a number, then a good message", init + "Content-Length: 1x\r\n\r\n{}" + pull, {0, -32700, 0}, -1},
       {"a header line without a colon", "garbage\r\n\r\n" + init, {-32700, 0}, -1},
       {"a huge length", init + "Content-Length: 99999999999999999999\r\n\r\n" + pull, {0, -32700, 0}, -1},
+      // A wrong length: the bytes after the body it gives are no header.
+      {"a length one byte short", init + length(shutdown_body.size() - 1) + shutdown_body + pull, {0, -32700, -32700, 0}, -1},
+      {"a length one byte long costs the message it takes from",
+       init + length(shutdown_body.size() + 1) + shutdown_body + pull + pull, {0, -32700, -32700, 0}, -1},
+      {"a length short of the header lines of the next message",
+       init + length(20) + shutdown_body + "Content-Type: x\r\n" + pull, {0, -32700, -32700, 0}, -1},
+      {"blank lines between messages", init + "\r\n\n" + pull + "\r\n", {0, 0}, -1},
+      {"spaced header names, Content-Type first",
+       init + "content-type : x\r\n  CONTENT-LENGTH\t: " + std::to_string(shutdown_body.size()) + "\r\n\r\n" + shutdown_body,
+       {0, 0}, -1},
+      {"a header the protocol does not have, first", "X-Foo: 1\r\n" + init, {0}, -1},
+      {"bytes between messages", init + "x}" + pull + "\"}" + pull + " :" + pull, {0, -32700, 0, -32700, 0, -32700, 0}, -1},
       {"a request after shutdown", init + shutdown + pull, {0, 0, -32600}, -1},
       {"exit after shutdown", init + shutdown + exit, {0, 0}, 0},
       {"exit without shutdown", init + exit, {0}, 1},
