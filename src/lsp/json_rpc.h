@@ -43,11 +43,13 @@ struct incoming_message {
 incoming_message parse_message(std::string_view body);
 
 /// JSON itself must be UTF-8, but an editor may send a document's bytes as
-/// they are, Latin-1 and all. Such bytes are carried through the parser as
-/// the code points U+10FF80 to U+10FFFF (byte 0x80 to 0xFF), at the end of
-/// the last private-use plane, and turned back into the bytes here, in the
-/// document texts of a message that held such bytes. A message that is valid
-/// UTF-8 is parsed as it is.
+/// they are, Latin-1 and all. In a message that holds such bytes, each is
+/// carried through the parser as one of the code points U+10FF80 to U+10FFFF
+/// (byte 0x80 to 0xFF), at the end of the last private-use plane, and every
+/// genuine code point from U+10FF7F up, written as it is or escaped, is
+/// carried behind the marker U+10FF7F. This turns a string of such a message
+/// back into its bytes and code points, exactly as they were sent. A message
+/// that is valid UTF-8 is parsed as it is.
 void restore_raw_bytes(std::string& text);
 
 std::string make_response(const json& id, json result);

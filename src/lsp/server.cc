@@ -1,6 +1,7 @@
 #include "lsp/server.h"
 
 #include <utility>
+#include <vector>
 
 #include "lsp/code_actions.h"
 #include "lsp/diagnostics.h"
@@ -33,12 +34,18 @@ std::int64_t version_of(const json& text_document) {
 }
 
 // Every string of a message that carried bytes that are not UTF-8 gets its
-// bytes back.
-void restore_strings(json& value) {
-  if (value.is_string()) {
-    restore_raw_bytes(value.get_ref<std::string&>());
-  } else if (value.is_structured()) {
-    for (json& element : value) restore_strings(element);
+// bytes back. The values are walked with a stack of their own: a message may
+// nest as deep as its length allows, far deeper than the call stack goes.
+void restore_strings(json& params) {
+  std::vector<json*> pending{&params};
+  while (!pending.empty()) {
+    json& value = *pending.back();
+    pending.pop_back();
+    if (value.is_string()) {
+      restore_raw_bytes(value.get_ref<std::string&>());
+    } else if (value.is_structured()) {
+      for (json& element : value) pending.push_back(&element);
+    }
   }
 }
 
