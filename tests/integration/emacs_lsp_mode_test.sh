@@ -2,15 +2,15 @@
 # Emacs in batch with lsp-mode and contrib/emacs/stylo-lsp-mode.el, a whole
 # session: a C file with an `é' and an emoji before findings is opened and
 # its diagnostics read as Flycheck, lsp-mode's front end for them, shows
-# them; a line with a finding is added; the quick fixes for 'while' (after
-# the é) and '=+' (after the emoji) are chosen, with the cursor where
-# lsp-mode shows those findings, as M-x lsp-execute-code-action offers them;
-# then fix-all (source.fixAll.stylo) with the cursor on the real text of the
-# 'for(' after the emoji, where lsp-mode asks for actions one character off;
-# the file is saved and closed, and M-x lsp-workspace-shutdown must give no
-# error, and the server answer nothing but the shutdown request (lsp-mode
-# kills the server at once after its exit: the server's status, when seen
-# at all, must be 0).
+# them; a line with a finding is added; the quick fix for 'while' (after the
+# é) is chosen with the cursor where lsp-mode shows that finding, and the one
+# for '=+' (after the emoji) with the cursor on its real text, where lsp-mode
+# asks for actions one character off, both as M-x lsp-execute-code-action
+# offers them; then fix-all (source.fixAll.stylo) on the real text of the
+# 'for(' after the emoji; the file is saved and closed, and
+# M-x lsp-workspace-shutdown must give no error, and the server answer
+# nothing but the shutdown request (lsp-mode kills the server at once after
+# its exit: the server's status, when seen at all, must be 0).
 #
 # lsp-mode 8 takes the server's UTF-16 columns for characters, so on the
 # emoji's line it shows the findings one character late ("or(;" for
@@ -104,7 +104,7 @@ cat > "$work/check.el" << 'ELISP'
 (insert "  switch(x) {}\n")
 (show "edited" 6)
 (choose '(4 . 0) "Insert a space after 'while'")
-(choose '(5 . 1) "Change to '+='")
+(choose "=+" "Change to '+='")
 (show "quick fixes" 4)
 (choose "for(" "Fix all stylo keyword findings" "source.fixAll.stylo")
 (show "fixed all" 1)

@@ -1,13 +1,14 @@
 #!/bin/sh
 # Vim with ALE and contrib/vim/ale_linters/c/stylo.vim, in Vim's own batch
 # mode, a whole session: a C file with an `é' and an emoji before findings
-# is opened and linted; a line with a finding is added; the quick fixes for
-# 'while' (after the é) and '=+' (after the emoji) are chosen with the cursor
-# where ALE shows those findings, then "Fix all stylo keyword findings" with
-# the cursor on the real text of the 'for(' after the emoji, each from what
-# :ALECodeAction's menu offers and applied as ALE applies it; the file is
-# written and closed, and ALE stops the server (it sends no shutdown: it
-# ends the job).
+# is opened and linted; a line with a finding is added; the quick fix for
+# 'while' (after the é) is chosen with the cursor where ALE shows that
+# finding, and the one for '=+' (after the emoji) with the cursor on its
+# real text, where ALE asks for actions two columns off; then "Fix all stylo
+# keyword findings" on the real text of the 'for(' after the emoji; each
+# from what :ALECodeAction's menu offers and applied as ALE applies it; the
+# file is written and closed, and ALE stops the server (it sends no
+# shutdown: it ends the job).
 #
 # ALE takes the server's UTF-16 columns for bytes, so it shows findings a
 # byte early after the é and two after the emoji (" while" for "while(");
@@ -100,7 +101,7 @@ call s:Show('opened', 5)
 call append(5, '  switch(x) {}')
 call s:Show('edited', 6)
 call s:Choose([4, 0], "Insert a space after 'while'")
-call s:Choose([5, 1], "Change to '+='")
+call s:Choose('=+', "Change to '+='")
 call s:Show('quick fixes', 4)
 call s:Choose('for(', 'Fix all stylo keyword findings')
 call s:Show('fixed all', 1)
