@@ -4,9 +4,11 @@
 /// formats append to `text()`; the bytes go out in blocks, so memory stays
 /// the same however long the report.
 
+#include <optional>
 #include <string>
 
 #include "platform/file_output.h"
+#include "report/whole_file.h"
 
 namespace stylo::report {
 
@@ -41,6 +43,13 @@ class report_output {
   /// Gives up: a file under way is removed, an older report stays.
   void abandon();
 
+  /// Whether the report goes to the file `input` (through any of its
+  /// names): checking it would have the report overwrite it.
+  bool is_file(const platform::file_facts& input) const;
+  /// Whether the report replaces an existing file, which `is_file` then
+  /// tells apart: without one, no input can be the report.
+  bool replaces_a_file() const { return replaced_.has_value(); }
+
   /// "standard output", or the file's name in quotes, for messages.
   std::string destination() const;
 
@@ -50,7 +59,8 @@ class report_output {
 
   std::string pending_;
   std::string file_name_;
-  platform::temporary_file file_;
+  whole_file file_;
+  std::optional<platform::file_facts> replaced_;
   int error_ = 0;
 };
 
