@@ -157,6 +157,12 @@ TEST(Report, ExitStatusesAndMessages) {
       {"a baseline that is no report", "--baseline=a.c a.c", 2,
        "The baseline 'a.c' is not a json, sarif or gitlab report of stylo-report\n"},
       {"a failed read with --output", "--output=old.txt a.c - < .", 2, "Failed while parsing '-'\n"},
+      {"the report over an input", "--output=old.txt a.c old.txt", 2,
+       "The report 'old.txt' would overwrite 'old.txt', which it checks: nothing written\n"},
+      {"the report over an input by another name", "--output=./old.txt --file-list=- <<< old.txt", 2,
+       "The report './old.txt' would overwrite 'old.txt', which it checks: nothing written\n"},
+      {"the report over standard input", "--output=old.txt - < old.txt", 2,
+       "The report 'old.txt' would overwrite '-', which it checks: nothing written\n"},
   };
   for (const auto& c : cases) {
     const outcome r = run("REPORT " + c.args);
@@ -177,6 +183,35 @@ TEST(Report, ExitStatusesAndMessages) {
   EXPECT_EQ(text(help.out).rfind("Usage: stylo-report [OPTION]... [NAME]...\n", 0), 0u) << help.out;
   const outcome version = run("REPORT --version");
   EXPECT_TRUE(std::regex_match(text(version.out), std::regex("stylo-report [0-9]+\\.[0-9]+(\\.[0-9]+)?\n"))) << version.out;
+}
+
+// The report is written through a link to its target; a signal that stops
+// the run leaves no temporary file; standard input is read in blocks, in
+// the memory a named file takes, whatever its size.
+TEST(Report, OutputFileAndStandardInput) {
+  SKIP_ON_WINDOWS("symbolic links, FIFOs and signals are POSIX's");
+  write("a.c", "if(x)\n");
+  write("real.txt", "old\n");
+  std::filesystem::remove(path("link.txt"));
+  ASSERT_EQ(symlink("real.txt", path("link.txt").c_str()), 0);
+  EXPECT_EQ(run("REPORT --output=link.txt a.c").status, 1);
+  EXPECT_TRUE(std::filesystem::is_symlink(path("link.txt")));
+  EXPECT_EQ(slurp(path("real.txt")), gcc_line("a.c", 1, 1, kw_if, "keyword-space"));
+
+  // Stopped while it waits for standard input, its report file begun.
+  for (const std::string signal : {"INT", "TERM"}) {
+    const outcome r = run("rm -f fifo out.txt*; mkfifo fifo; exec 3<>fifo; "
+                          "env --default-signal=INT REPORT --output=out.txt - < fifo & "
+                          "for i in $(seq 50); do ls out.txt.tmp-* >/dev/null 2>&1 && break; sleep 0.1; done; "
+                          "kill -" + signal + " $!; wait $!; echo $?; ls out.txt*");
+    EXPECT_EQ(r.out, signal == "INT" ? "130\n" : "143\n") << signal << ": " << r.err;
+  }
+
+  if (!cli_harness::from_environment("STYLO_TEST_WRAPPER").empty() || !have("/usr/bin/time")) return;
+  // 40 MB through a pipe, in under 8 MiB.
+  const outcome big = run("yes 'if(x) y=-1; /* a comment that is long enough */' | head -c 40000000 | "
+                          "/usr/bin/time -f %M REPORT - 2>&1 >/dev/null | tail -1");
+  EXPECT_LT(std::stol(big.out), 8 * 1024) << big.out;
 }
 
 // A baseline made from one version of a file, applied to later versions: in

@@ -73,6 +73,7 @@ class report_run {
   }
 
   bool check_file_named(const std::string& name) {
+    if (!not_the_report(name, name)) return false;
     reporter_.start_file(name);
     return after_check(check_file(name, reporter_));
   }
@@ -128,23 +129,29 @@ class report_run {
     }
   }
 
+  // Read as a named file is, a block at a time: any size in little memory.
   bool check_standard_input() {
-    std::string text;
     const platform::input_handle input = platform::standard_input();
-    char block[64 * 1024];
-    for (;;) {
-      const platform::block_read read = platform::read_block(input, block, sizeof block);
-      if (read.outcome == platform::read_outcome::data) {
-        text.append(block, read.length);
-      } else if (read.outcome == platform::read_outcome::end) {
-        break;
-      } else {
-        write_error_line("Failed while parsing '-'");
-        return false;
-      }
-    }
+    if (!not_the_report(given_.stdin_name, input)) return false;
     reporter_.start_file(given_.stdin_name);
-    return after_check(check_text(given_.stdin_name, text, reporter_));
+    const check_outcome outcome = stylo::check_input(given_.stdin_name, input, reporter_);
+    if (outcome == check_outcome::read_failed) {
+      write_error_line("Failed while parsing '-'");
+      return false;
+    }
+    return after_check(outcome);
+  }
+
+  // A report written over one of its own inputs would destroy the source it
+  // reports on: the run ends, and the file stays as it was.
+  template <typename Input>
+  bool not_the_report(const std::string& name, const Input& input) {
+    if (!output_.replaces_a_file()) return true;
+    platform::file_facts facts;
+    if (platform::facts_of(input, facts) != 0 || !output_.is_file(facts)) return true;
+    write_error_line("The report " + output_.destination() + " would overwrite " + quoted(name) +
+                     ", which it checks: nothing written");
+    return false;
   }
 
   const options& given_;
