@@ -106,13 +106,17 @@ int create_beside(const std::string& final_name, temporary_file& file, const fil
       if (like != nullptr && ::fchmod(fd, static_cast<mode_t>(like->mode)) != 0) {
         const int error = errno;
         remove_temporary(file);
+        file.name.clear();
         return error;
       }
       return 0;
     }
     const int error = errno;
     removal_registry::forget(file.registration);
-    if (error != EEXIST || attempt == 100) return error;
+    if (error != EEXIST || attempt == 100) {
+      file.name.clear();  // not ours: nothing to remove
+      return error;
+    }
   }
 }
 

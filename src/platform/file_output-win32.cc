@@ -61,7 +61,10 @@ int create_beside(const std::string& final_name, temporary_file& file, const fil
   for (unsigned attempt = 0;; ++attempt) {
     file.name = final_name + ".tmp-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt);
     std::wstring wide;
-    if (!utf8_to_wide(file.name, wide)) return ERROR_INVALID_NAME;
+    if (!utf8_to_wide(file.name, wide)) {
+      file.name.clear();
+      return ERROR_INVALID_NAME;
+    }
     file.registration = removal_registry::keep(file.name);
     const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                         nullptr);
@@ -72,6 +75,7 @@ int create_beside(const std::string& final_name, temporary_file& file, const fil
     const DWORD error = ::GetLastError();
     removal_registry::forget(file.registration);
     if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt == 100) {
+      file.name.clear();  // not ours: nothing to remove
       return static_cast<int>(error);
     }
   }

@@ -61,7 +61,7 @@ std::string link_target(const std::string& name);
 /// should the process be stopped by a signal before `rename_over` or
 /// `remove_temporary`. With `like`, the new file gets its permissions;
 /// otherwise those the user's umask gives any new file. Returns 0, or the
-/// system's code for the failure.
+/// system's code for the failure, with no file made and `file.name` empty.
 int create_beside(const std::string& final_name, temporary_file& file, const file_facts* like = nullptr);
 
 /// Writes all of `bytes`, resuming after short writes. 0 or the system's code.

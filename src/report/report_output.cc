@@ -4,8 +4,9 @@
 
 namespace stylo::report {
 
-int report_output::open(const std::string& file_name) {
+int report_output::open(const std::string& file_name, stream otherwise) {
   file_name_ = file_name;
+  stream_ = otherwise;
   pending_.reserve(block_size * 2);
   if (file_name.empty()) return 0;
   // Only a file that is there already can be one of the inputs.
@@ -15,8 +16,13 @@ int report_output::open(const std::string& file_name) {
 
 void report_output::flush() {
   if (error_ == 0 && !pending_.empty()) {
-    error_ = file_name_.empty() ? platform::write_all(platform::output_stream::standard_output, pending_)
-                                : file_.write(pending_);
+    if (!file_name_.empty()) {
+      error_ = file_.write(pending_);
+    } else if (stream_ != stream::nowhere) {
+      error_ = platform::write_all(stream_ == stream::standard_output ? platform::output_stream::standard_output
+                                                                      : platform::output_stream::standard_error,
+                                   pending_);
+    }
   }
   pending_.clear();
 }
@@ -41,7 +47,8 @@ bool report_output::is_file(const platform::file_facts& input) const {
 }
 
 std::string report_output::destination() const {
-  return file_name_.empty() ? "standard output" : "'" + file_name_ + "'";
+  if (!file_name_.empty()) return "'" + file_name_ + "'";
+  return stream_ == stream::standard_error ? "standard error" : "standard output";
 }
 
 }  // namespace stylo::report

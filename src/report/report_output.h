@@ -20,9 +20,12 @@ class report_output {
   /// A run that ends without `finish` (out of memory, say) leaves no file.
   ~report_output() { abandon(); }
 
-  /// Standard output when `file_name` is empty. Returns 0, or the system's
+  /// Where the report goes when no file is named.
+  enum class stream { standard_output, standard_error, nowhere };
+
+  /// `otherwise` when `file_name` is empty. Returns 0, or the system's
   /// code when the temporary file cannot be made.
-  int open(const std::string& file_name);
+  int open(const std::string& file_name, stream otherwise = stream::standard_output);
 
   /// The text not yet written, for the formats to append to.
   std::string& text() { return pending_; }
@@ -50,7 +53,7 @@ class report_output {
   /// tells apart: without one, no input can be the report.
   bool replaces_a_file() const { return replaced_.has_value(); }
 
-  /// "standard output", or the file's name in quotes, for messages.
+  /// "standard output", "standard error", or the file's name in quotes, for messages.
   std::string destination() const;
 
  private:
@@ -59,6 +62,7 @@ class report_output {
 
   std::string pending_;
   std::string file_name_;
+  stream stream_ = stream::standard_output;
   whole_file file_;
   std::optional<platform::file_facts> replaced_;
   int error_ = 0;
