@@ -11,14 +11,20 @@ hooks=$src/.pre-commit-hooks.yaml
 fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
 failures=0
 
-entry=$(sed -n 's/^ *entry: *//p' "$hooks")
-language=$(sed -n 's/^ *language: *//p' "$hooks")
-[ "$language" = script ] || { echo "FAIL: the hook's language is '$language', not script"; exit 1; }
-case $entry in
-  '' | *' '*) echo "FAIL: entry '$entry' is not one script path"; exit 1 ;;
-esac
-[ -x "$src/$entry" ] || { echo "FAIL: $src/$entry is not an executable script"; exit 1; }
-grep -q '^ *types: \[c\]$' "$hooks" || fail "the hook is not limited to C files"
+# Each hook: its id, its entry script and its language, in order.
+hooks_listed=$(awk '/^- id:/ { id = $3 } /^ *entry:/ { entry = $2 } /^ *language:/ { print id, entry, $2 }' "$hooks")
+[ "$(printf '%s\n' "$hooks_listed" | cut -d' ' -f1 | tr '\n' ' ')" = "stylo stylo-fix " ] ||
+  { echo "FAIL: the hooks are '$hooks_listed', not stylo and stylo-fix"; exit 1; }
+while read -r id entry language; do
+  [ "$language" = script ] || fail "$id: the hook's language is '$language', not script"
+  [ -x "$src/$entry" ] || fail "$id: $src/$entry is not an executable script"
+  case $id in stylo) entry_check=$entry ;; stylo-fix) entry_fix=$entry ;; esac
+done <<EOF_HOOKS
+$hooks_listed
+EOF_HOOKS
+[ "$(grep -c '^ *types: \[c\]$' "$hooks")" = 2 ] || fail "the hooks are not limited to C files"
+entry=$entry_check
+[ "$failures" -eq 0 ] || exit 1
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -60,6 +66,16 @@ check "warnings fail the hook and are shown" 1 \
 check "a name that looks like the list option" 1 "--file-list=x.c$op_not" '--file-list=x.c'
 check "a name holding a line feed" 1 "odd${nl}name.c$op_plus" clean.c "odd${nl}name.c"
 check "a file that cannot be opened fails the hook" 2 "Unable to open file 'gone.c'" clean.c gone.c
+
+# The fixing hook: the keyword's blank put in, the operators reported.
+cp 'my dir/a (2).c' 'my dir/b (3).c'
+entry=$entry_fix
+check "the fix hook, a file fixed and an operator left" 1 \
+  "my dir/b (3).c:2:11: warning: '=-' devrait probablement etre '-='; sinon, ajoutez un espace entre.  [QVS] [reversed-operator]${nl}stylo-report: fixed 1 finding in 1 file, 1 finding left" \
+  clean.c 'my dir/b (3).c'
+[ "$(cat 'my dir/b (3).c')" = "int f(void) {${nl}  if (a) x=-1;${nl}}" ] || fail "the fix hook did not fix 'my dir/b (3).c'"
+check "the fix hook, nothing to fix" 0 "stylo-report: fixed 0 findings in 0 files, 0 findings left" clean.c
+check "the fix hook, no file at all" 0 ""
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failure(s)"
