@@ -18,11 +18,9 @@
 root=$1
 server=$2
 command -v vim > /dev/null || { echo "SKIP: vim is not installed"; exit 77; }
-ale=
-for dir in /usr/share/vim-ale "$HOME/.vim/pack/git-plugins/start/ale"; do
-  [ -f "$dir/plugin/ale.vim" ] && ale=$dir && break
-done
-[ -n "$ale" ] || { echo "SKIP: ALE is not installed"; exit 77; }
+# ALE where Debian's vim-ale puts it, or where STYLO_ALE_DIR says.
+ale=${STYLO_ALE_DIR:-/usr/share/vim-ale}
+[ -f "$ale/plugin/ale.vim" ] || { echo "SKIP: ALE is not installed (vim-ale)"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin"
