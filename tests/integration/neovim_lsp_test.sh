@@ -1,11 +1,12 @@
 #!/bin/sh
 # Neovim's built-in client with contrib/neovim/stylo-lsp.lua, headless, a
 # whole session: a C file with an `é' and an emoji before findings is opened
-# and its diagnostics must cover exactly their text; a line with a finding is
-# added; the quick fixes for 'while' (after the é) and '=+' (after the emoji)
-# and then fix-all (source.fixAll.stylo) are asked for at the cursor and
-# applied; the file is written and closed, and :qa shuts the server down,
-# which must end by itself with status 0 while Neovim waits for it.
+# and its diagnostics must be warnings from stylo covering exactly their
+# text; a line with a finding is added; the quick fixes for 'while' (after
+# the é) and '=+' (after the emoji) and then fix-all (source.fixAll.stylo)
+# are asked for at the cursor and applied; the file is written and closed,
+# and :qa shuts the server down, which must end by itself with status 0
+# while Neovim waits for it.
 # Usage: neovim_lsp_test.sh <source tree> <stylo-lsp>
 root=$1
 server=$2
@@ -37,7 +38,10 @@ local function diagnostics(what, count)
   say(what .. ': ' .. #ds)
   for _, d in ipairs(ds) do
     local line = vim.api.nvim_buf_get_lines(0, d.lnum, d.lnum + 1, false)[1] or ''
-    say(string.format('%d %q', d.lnum + 1, line:sub(d.col + 1, d.end_col)))
+    -- A warning from stylo says nothing more; anything else says what it is.
+    local other = (d.severity == vim.diagnostic.severity.WARN and d.source == 'stylo') and ''
+      or string.format(' (severity %s, source %s)', d.severity, d.source)
+    say(string.format('%d %q%s', d.lnum + 1, line:sub(d.col + 1, d.end_col), other))
   end
 end
 local client
