@@ -27,7 +27,8 @@ cat > "$work/check.el" << 'ELISP'
   (princ (format "%s: %s, %d\n" what flycheck-last-status-change (length flycheck-current-errors)))
   (dolist (e (sort (copy-sequence flycheck-current-errors) (function flycheck-error-<)))
     (let ((region (flycheck-error-region-for-mode e 'columns)))
-      (princ (format "%d:%d %s %S\n" (flycheck-error-line e) (flycheck-error-column e) (flycheck-error-id e)
+      (princ (format "%d:%d %s %s %S\n" (flycheck-error-line e) (flycheck-error-column e)
+                     (flycheck-error-level e) (flycheck-error-id e)
                      (buffer-substring-no-properties (car region) (cdr region)))))))
 (find-file "a.c")
 (c-mode)
@@ -44,19 +45,19 @@ cd "$work" || exit 1
 PATH="$work/bin:$PATH" LANG=fr_FR.ISO-8859-1 LC_ALL=fr_FR.ISO-8859-1 timeout 60 emacs --batch -q -l "$root/contrib/emacs/stylo-flycheck.el" \
   -l "$work/check.el" > "$work/out" 2> "$work/log"
 expected='opened: finished, 5
-3:3 keyword-space "if("
-4:11 keyword-space "while("
-4:21 reversed-operator "=-"
-5:11 keyword-space "for("
-5:20 reversed-operator "=+"
+3:3 warning keyword-space "if("
+4:11 warning keyword-space "while("
+4:21 warning reversed-operator "=-"
+5:11 warning keyword-space "for("
+5:20 warning reversed-operator "=+"
 edited: finished, 7
-3:3 keyword-space "if("
-4:11 keyword-space "while("
-4:21 reversed-operator "=-"
-5:11 keyword-space "for("
-5:20 reversed-operator "=+"
-6:12 keyword-space "switch("
-6:23 reversed-operator "==!"'
+3:3 warning keyword-space "if("
+4:11 warning keyword-space "while("
+4:21 warning reversed-operator "=-"
+5:11 warning keyword-space "for("
+5:20 warning reversed-operator "=+"
+6:12 warning keyword-space "switch("
+6:23 warning reversed-operator "==!"'
 if [ "$(cat "$work/out")" != "$expected" ]; then
   echo "FAIL: Flycheck holds:"
   cat "$work/out" "$work/log"
