@@ -1,8 +1,9 @@
 #pragma once
 /// stylo-report's command line, in the usual GNU form:
 ///
-///   stylo-report [--format=NAME] [--output=FILE] [--baseline=FILE]
-///                [--stdin-name=NAME] [--file-list=LIST]... [NAME]...
+///   stylo-report [--fix | --diff] [--format=NAME] [--output=FILE]
+///                [--baseline=FILE] [--stdin-name=NAME] [--file-list=LIST]...
+///                [NAME]...
 ///
 /// Each option takes its value after '=' or as the next argument; "--"
 /// ends the options, so that a name may begin with '-'.
@@ -32,6 +33,8 @@ struct options {
   std::string baseline;    ///< empty: none
   std::string stdin_name = "-";
   std::vector<input> inputs;
+  bool fix = false;   ///< rewrite the files with their fixes made
+  bool diff = false;  ///< write the fixes as a diff, change no file
   bool help = false;
   bool version = false;
 };
