@@ -27,7 +27,7 @@
 #include "report/finding_reporter.h"
 #include "report/report_format.h"
 #include "report/utf8_text.h"
-#include "scanner/file_scan.h"
+#include "core/check.h"
 
 namespace {
 
@@ -110,7 +110,8 @@ std::string report(format_name format, const std::string& name, std::string_view
   stylo::report::finding_reporter reporter(*writer, nullptr, nullptr);
   writer->begin();
   reporter.start_file(name);
-  if (stylo::check_text(name, text, reporter) != stylo::check_outcome::checked) fail("check_text failed", text);
+  static stylo::checker checks;
+  if (checks.check_text(name, text, reporter) != stylo::check_outcome::checked) fail("check_text failed", text);
   reporter.end_file();
   reporter.start_file(name);
   reporter.cannot_open();

@@ -101,19 +101,22 @@ TEST(FileScan, ReadErrorEndsTheScan) {
   stylo_test::write_file(path, "if(a)\n");
   const struct {
     const char* name;
-    void (*scan)();
+    void (*scan)(stylo::cursor_state&);
   } scans[] = {{"plain", stylo::scan_file_plain},
                {"fast", stylo::scan_file_fast},
-               {"fast portable", [] { stylo::scan_file_fast_with(stylo::byte_searches::portable); }}};
+               {"fast portable", [](stylo::cursor_state& c) { stylo::scan_file_fast_with(c, stylo::byte_searches::portable); }}};
+  stylo::cursor_state cursor;
+  stylo_test::recording_sink found;
   for (const auto& s : scans) {
-    stylo::close_source();
-    stylo::source_cursor.file_name = "broken.c";
-    ASSERT_TRUE(stylo::open_input(stylo::source_cursor.input, stylo_test::write_only_input(path), true));
-    stylo::reset_cursor();
-    s.scan();
-    EXPECT_TRUE(stylo::source_cursor.read_failed) << s.name;
-    EXPECT_TRUE(stylo::source_cursor.end_flag) << s.name;
-    stylo::close_source();
+    stylo::close_source(cursor);
+    cursor.file_name = "broken.c";
+    ASSERT_TRUE(stylo::open_input(cursor.input, stylo_test::write_only_input(path), true));
+    stylo::reset_cursor(cursor);
+    cursor.sink = &found;
+    s.scan(cursor);
+    EXPECT_TRUE(cursor.read_failed) << s.name;
+    EXPECT_TRUE(cursor.end_flag) << s.name;
+    stylo::close_source(cursor);
   }
 }
 
@@ -124,11 +127,9 @@ TEST(FileScan, CheckFileWithEitherScan) {
   const std::string expected =
       file + "(1): warning: (style) Devrait mettre un espace entre 'if' et la parenthese. [guide 80]  [QVS]\n" +
       file + "(1): warning: '=-' devrait probablement etre '-='; sinon, ajoutez un espace entre.  [QVS]\n";
-  for (const bool plain : {false, true}) {
-    stylo::use_plain_scan = plain;
-    EXPECT_EQ(stylo_test::check_text("if(a) x=-1;\n"), expected) << plain;
+  for (const stylo::scan_method method : {stylo::scan_method::fast, stylo::scan_method::plain}) {
+    EXPECT_EQ(stylo_test::check_text("if(a) x=-1;\n", method), expected) << static_cast<int>(method);
   }
-  stylo::use_plain_scan = false;
 }
 
 }  // namespace

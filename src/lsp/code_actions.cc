@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "lsp/diagnostics.h"
+#include "rules/rule_catalog.h"
 
 namespace stylo::lsp {
 namespace {
@@ -41,11 +42,14 @@ json workspace_edit(const document& doc, json edits, bool document_changes) {
 std::vector<fix> fixes_for(std::string_view text, const located_finding& found) {
   std::vector<fix> fixes;
   const std::string subject(found.subject);
-  if (found.rule == rule_id::keyword_space) {
+  const rule_info& rule = info_of(found.rule);
+  if (!rule.keywords.empty()) {
     const std::size_t after = found.begin + found.subject.size();
     fixes.push_back({"Insert a space after '" + subject + "'", true, {after, after, " "}});
     return fixes;
   }
+  // Only the rules' operators have the fixes below.
+  if (rule.operators.empty()) return fixes;
   // The operator: "=" and one sign, or "==" and "!". The blank goes before
   // its last sign.
   const std::size_t last = found.begin + found.subject.size() - 1;
@@ -83,7 +87,7 @@ json code_actions(document& doc, const action_request& request, position_encodin
     json edits = json::array();
     position_walker positions(doc.text, encoding);
     for (const located_finding& found : findings) {
-      if (found.rule != rule_id::keyword_space) continue;
+      if (info_of(found.rule).keywords.empty()) continue;
       edits.push_back(text_edit(fixes_for(doc.text, found).front().edit, positions));
     }
     if (!edits.empty()) {

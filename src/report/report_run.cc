@@ -13,7 +13,7 @@
 #include "report/report_format.h"
 #include "report/report_output.h"
 #include "report/tool_identity.h"
-#include "scanner/file_scan.h"
+#include "core/check.h"
 #include "scanner/line_reader.h"
 
 namespace stylo::report {
@@ -74,7 +74,7 @@ class report_run {
 
   bool check_file_named(const std::string& name) {
     reporter_.start_file(name);
-    return after_check(check_file(name, reporter_));
+    return after_check(checker_.check_file(name, reporter_));
   }
 
   bool check_directory(const std::string& name) {
@@ -144,13 +144,14 @@ class report_run {
       }
     }
     reporter_.start_file(given_.stdin_name);
-    return after_check(check_text(given_.stdin_name, text, reporter_));
+    return after_check(checker_.check_text(given_.stdin_name, text, reporter_));
   }
 
   const options& given_;
   report_output& output_;
   finding_reporter reporter_;
   line_reader list_;
+  checker checker_;
   bool trouble_ = false;
 };
 

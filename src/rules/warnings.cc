@@ -1,10 +1,5 @@
 #include "rules/warnings.h"
 
-#include <cstddef>
-
-#include "rules/finding.h"
-#include "scanner/source_cursor.h"
-
 namespace stylo {
 namespace {
 
@@ -26,28 +21,23 @@ class message_text {
   std::size_t length_ = 0;
 };
 
-void hand_over(rule_id rule, std::size_t first, std::size_t length, std::string_view subject,
-               std::string_view suggested, std::string_view message) {
-  const cursor_state& c = source_cursor;
-  if (c.sink == nullptr) return;
-  c.sink->take({rule, c.file_name, c.line_number, first + 1, first + 1 + length, c.line_buffer, subject, suggested,
-                message});
-}
-
 }  // namespace
 
-void report_keyword_warning(std::string_view keyword) {
+void report_keyword_warning(finding_sink& sink, const finding_line& line, std::size_t paren, std::string_view keyword) {
   message_text message;
   message << "(style) Devrait mettre un espace entre '" << keyword << "' et la parenthese. [guide 80]  [QVS]";
   // The finding is the keyword and the parenthesis against it.
-  hand_over(rule_id::keyword_space, source_cursor.column - keyword.size(), keyword.size() + 1, keyword, {},
-            message.view());
+  const std::size_t first = paren - keyword.size();
+  sink.take({rule_id::keyword_space, line.file_name, line.number, first + 1, paren + 2, line.text, keyword, {},
+             message.view()});
 }
 
-void report_operator_warning(std::string_view found, std::string_view suggested) {
+void report_operator_warning(finding_sink& sink, const finding_line& line, std::size_t at, const misspelling& m) {
   message_text message;
-  message << "'" << found << "' devrait probablement etre '" << suggested << "'; sinon, ajoutez un espace entre.  [QVS]";
-  hand_over(rule_id::reversed_operator, source_cursor.column, found.size(), found, suggested, message.view());
+  message << "'" << m.found << "' devrait probablement etre '" << m.suggested
+          << "'; sinon, ajoutez un espace entre.  [QVS]";
+  sink.take({rule_id::reversed_operator, line.file_name, line.number, at + 1, at + 1 + m.found.size(), line.text,
+             m.found, m.suggested, message.view()});
 }
 
 }  // namespace stylo
