@@ -496,14 +496,11 @@ struct avx2_search {
 /// True when the processor runs the AVX2 searches.
 inline bool avx2_available() { return __builtin_cpu_supports("avx2"); }
 
-/// Each byte value 64 times over, for the AVX-512 comparisons. Filled at
-/// compile time but not const, so that the compiler reads a row as the
-/// comparison's operand rather than rebuilding it in a register each time.
-alignas(64) inline const std::array<std::array<char, 64>, 256> byte_splats = [] {
-  std::array<std::array<char, 64>, 256> rows{};
-  for (unsigned c = 0; c < 256; ++c) rows[c].fill(static_cast<char>(c));
-  return rows;
-}();
+/// Each byte value 64 times over, for the AVX-512 comparisons. Defined in
+/// byte_search.cc, out of the compiler's sight here, so that it reads a row
+/// as the comparison's operand rather than rebuilding it in a register
+/// before each comparison, as it does with a constant it can see.
+extern const std::array<std::array<char, 64>, 256> byte_splats;
 
 /// 64 bytes at a time: one register per window, with the comparisons giving
 /// the window's mask directly; chosen at run time like the AVX2 ones.
