@@ -2,7 +2,7 @@
 /// stylo-report's command line, in the usual GNU form:
 ///
 ///   stylo-report [--format=NAME] [--output=FILE] [--baseline=FILE]
-///                [--stdin-name=NAME] [--file-list=LIST]... [NAME]...
+///                [--stdin-name=NAME] [--jobs=N] [--file-list=LIST]... [NAME]...
 ///
 /// Each option takes its value after '=' or as the next argument; "--"
 /// ends the options, so that a name may begin with '-'.
@@ -32,6 +32,8 @@ struct options {
   std::string baseline;    ///< empty: none
   std::string stdin_name = "-";
   std::vector<input> inputs;
+  /// Files checked at once; 0: as many as the processors the process may use.
+  unsigned jobs = 0;
   bool help = false;
   bool version = false;
 };

@@ -3,6 +3,10 @@
 #include <memory>
 #include <optional>
 
+#include "platform/processors.h"
+#include "report/check_pool.h"
+#include "report/file_check.h"
+
 #include "platform/directory_listing.h"
 #include "platform/file_input.h"
 #include "platform/text_output.h"
@@ -30,11 +34,25 @@ std::string quoted(std::string_view name) {
   return q;
 }
 
-// One run over every input, in order.
+// Files checked at once, and what may wait for its turn: a few files per
+// thread, and about 1 MiB of findings per thread, so that memory stays
+// near the threads' read buffers however large the tree.
+constexpr std::size_t files_waiting_per_thread = 8;
+constexpr std::size_t held_bytes_per_thread = std::size_t{1} << 20;
+
+// One run over every input, in order. With one job each file is checked
+// where it is named and its findings go straight to the report; with more,
+// files go to a pool of threads and their results are taken in the order
+// given, so that the report, the messages and the exit status are the same.
 class report_run {
  public:
-  report_run(const options& given, report_format& format, report_output& output, const baseline* known)
-      : given_(given), output_(output), reporter_(format, known, &output) {}
+  report_run(const options& given, report_format& format, report_output& output, const baseline* known,
+             unsigned jobs)
+      : given_(given), output_(output), reporter_(format, known, &output) {
+    if (jobs > 1) {
+      pool_.emplace(jobs, files_waiting_per_thread * jobs, held_bytes_per_thread * jobs);
+    }
+  }
 
   // Each returns false when the run must end at once: a failed read or write.
   bool check_input(const input& each) {
@@ -48,6 +66,9 @@ class report_run {
     }
     return true;
   }
+
+  /// Takes every result still waiting. False as for `check_input`.
+  bool finish() { return take_waiting(); }
 
   bool trouble() const { return trouble_; }
   std::uint64_t reported() const { return reporter_.reported(); }
@@ -73,13 +94,41 @@ class report_run {
   }
 
   bool check_file_named(const std::string& name) {
-    reporter_.start_file(name);
-    return after_check(checker_.check_file(name, reporter_));
+    if (!pool_) {
+      reporter_.start_file(name);
+      return after_check(checker_.check_file(name, reporter_));
+    }
+    // Results already done go out at once: the report streams, and what
+    // waits stays small.
+    while (!pool_->has_room() || pool_->next_ready()) {
+      if (pool_->empty()) break;
+      if (!take_one()) return false;
+    }
+    pool_->add(name);
+    return true;
+  }
+
+  // The next result, in order, into the report.
+  bool take_one() {
+    const std::unique_ptr<file_check> done = pool_->take_next();
+    reporter_.start_file(done->name);
+    done->replay(reporter_);
+    return after_check(done->outcome);
+  }
+
+  // Every result still waiting, before something that is not a file in
+  // the pool (a message, standard input) takes its place in the order.
+  bool take_waiting() {
+    while (pool_ && !pool_->empty()) {
+      if (!take_one()) return false;
+    }
+    return true;
   }
 
   bool check_directory(const std::string& name) {
     return walk_directory(name, {[this](const std::string& file) { return check_file_named(file); },
                                  [this](const std::string& directory) {
+                                   if (!take_waiting()) return false;
                                    reporter_.start_file(directory);
                                    reporter_.cannot_open();
                                    write_error_line("Unable to open directory " + quoted(directory));
@@ -91,6 +140,7 @@ class report_run {
   bool check_list(const std::string& list_name) {
     if (list_name == "-") {
       if (!open_input(list_, platform::standard_input(), false)) {
+        if (!take_waiting()) return false;
         write_error_line("Failed while parsing " + quoted(list_name));
         return false;
       }
@@ -99,11 +149,13 @@ class report_run {
         case open_status::opened:
           break;
         case open_status::cannot_open:
+          if (!take_waiting()) return false;
           write_error_line("Unable to open file list " + quoted(list_name));
           trouble_ = true;
           return true;
         case open_status::read_failed:
           close_input(list_);
+          if (!take_waiting()) return false;
           write_error_line("Failed while parsing " + quoted(list_name));
           return false;
       }
@@ -122,6 +174,7 @@ class report_run {
           return true;
         case read_status::error:
           close_input(list_);
+          if (!take_waiting()) return false;
           write_error_line("Failed while parsing " + quoted(list_name));
           return false;
       }
@@ -129,6 +182,7 @@ class report_run {
   }
 
   bool check_standard_input() {
+    if (!take_waiting()) return false;
     std::string text;
     const platform::input_handle input = platform::standard_input();
     char block[64 * 1024];
@@ -151,7 +205,8 @@ class report_run {
   report_output& output_;
   finding_reporter reporter_;
   line_reader list_;
-  checker checker_;
+  checker checker_;  // for one job, and for standard input
+  std::optional<check_pool> pool_;
   bool trouble_ = false;
 };
 
@@ -193,10 +248,11 @@ int run_report(const std::vector<std::string>& arguments) {
     return 2;
   }
   const std::unique_ptr<report_format> format = make_format(given.format, output.text());
-  report_run run(given, *format, output, known ? &*known : nullptr);
+  const unsigned jobs = given.jobs != 0 ? given.jobs : platform::usable_processors();
+  report_run run(given, *format, output, known ? &*known : nullptr, jobs);
   format->begin();
-  for (const input& each : given.inputs) {
-    if (!run.check_input(each)) {
+  for (std::size_t i = 0; i <= given.inputs.size(); ++i) {
+    if (!(i < given.inputs.size() ? run.check_input(given.inputs[i]) : run.finish())) {
       const int error = output.error();
       output.abandon();
       if (error != 0) {
