@@ -1,7 +1,9 @@
 // stylo-lsp in process: where findings land in the protocol's positions,
 // what each quick fix does, and the answer to each kind of malformed input.
 
+#include <algorithm>
 #include <cstdio>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,8 @@
 #include "lsp/code_actions.h"
 #include "lsp/findings.h"
 #include "lsp/framing.h"
+#include "lsp/line_edits.h"
+#include "lsp/positions.h"
 #include "lsp/server.h"
 
 namespace {
@@ -200,22 +204,120 @@ TEST(LspQuickFixes, EachFixRemovesExactlyItsFinding) {
   }
 }
 
-TEST(LspQuickFixes, FixAllInsertsEveryKeywordBlankAndNoOperatorFix) {
-  session s;
-  s.send({{"jsonrpc", "2.0"}, {"id", 0}, {"method", "initialize"},
-          {"params", {{"capabilities", {{"workspace", {{"workspaceEdit", {{"documentChanges", true}}}}}}}}}});
-  s.open("if(a) x=-1;\r\n\xF0\x9F\x98\x80 while(b)\n");
-  s.send({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "textDocument/codeAction"},
-          {"params", {{"textDocument", {{"uri", "file:///t.c"}}}, {"range", range(0, 0, 0, 0)},
-                      {"context", {{"diagnostics", json::array()}, {"only", {"source.fixAll"}}}}}}});
-  const json& actions = s.sent.back()["result"];
-  ASSERT_EQ(actions.size(), 1u);
-  EXPECT_EQ(actions[0]["kind"], "source.fixAll.stylo");
-  const json& change = actions[0]["edit"]["documentChanges"][0];
-  EXPECT_EQ(change["textDocument"]["version"], 1);
-  json starts = json::array();
-  for (const json& e : change["edits"]) starts.push_back({e["range"]["start"]["line"], e["range"]["start"]["character"], e["newText"]});
-  EXPECT_EQ(starts, json::parse(R"([[0,2," "],[1,8," "]])"));
+// How clients turn a position into a place in their text: by UTF-16 units
+// (as the protocol means), by characters (lsp-mode counts the UTF-16 units
+// it is given as characters) or by bytes (Vim's ALE); each stops at the
+// line's end.
+enum class client_count { utf16_units, characters, bytes };
+
+std::size_t client_offset(const std::string& text, const json& at, client_count count) {
+  const std::size_t start = stylo::lsp::offset_of(text, {at["line"].get<std::uint64_t>(), 0}, position_encoding::utf8);
+  const std::size_t end = stylo::lsp::line_at(text, start).end;
+  std::uint64_t left = at["character"].get<std::uint64_t>();
+  std::size_t offset = start;
+  while (left > 0 && offset < end) {
+    const std::size_t length = stylo::lsp::utf8_sequence_length(std::string_view(text).substr(offset, end - offset));
+    const std::size_t bytes = length == 0 ? 1 : length;
+    const std::uint64_t units = count == client_count::bytes ? bytes : count == client_count::utf16_units && bytes == 4 ? 2 : 1;
+    if (units > left) break;
+    left -= units;
+    offset += bytes;
+  }
+  return offset;
+}
+
+// The text after a client applies `edits`, all placed in the text before.
+std::string applied_as(std::string text, const json& edits, client_count count) {
+  std::vector<std::tuple<std::size_t, std::size_t, std::string>> placed;
+  for (const json& e : edits) {
+    placed.emplace_back(client_offset(text, e["range"]["start"], count), client_offset(text, e["range"]["end"], count),
+                        e["newText"].get<std::string>());
+  }
+  std::sort(placed.begin(), placed.end());
+  for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
+    text.replace(std::get<0>(*it), std::get<1>(*it) - std::get<0>(*it), std::get<2>(*it));
+  }
+  return text;
+}
+
+std::size_t keyword_findings(const std::string& text) {
+  std::vector<stylo::lsp::located_finding> findings;
+  stylo::checker checks;
+  stylo::lsp::find_in(checks, text, findings);
+  return static_cast<std::size_t>(std::count_if(findings.begin(), findings.end(), [](const auto& f) {
+    return f.rule == stylo::rule_id::keyword_space;
+  }));
+}
+
+struct whole_line_case {
+  const char* name;
+  std::string text;
+  std::string fixed;       // after fix-all
+  std::size_t line_edits;  // fix-all's edits: one per changed line
+};
+
+// Every fix replaces whole lines, so that it lands right whichever way the
+// client counts columns; and a request a few columns off the finding, or
+// anywhere on its line, still gets the line's fixes.
+TEST(LspQuickFixes, WholeLinesLandRightInEveryClient) {
+  const std::vector<whole_line_case> cases = {
+      {"CR LF, an emoji before the keyword", "if(a) x=-1;\r\n\xF0\x9F\x98\x80 while(b)\n",
+       "if (a) x=-1;\r\n\xF0\x9F\x98\x80 while (b)\n", 2},
+      {"last line without line end, two findings on it", "x;\n\xC3\xA9 if(a) for(;;)", "x;\n\xC3\xA9 if (a) for (;;)", 1},
+      {"lone CRs end the protocol's lines", "if(a)\rwhile(b)\r", "if (a)\rwhile (b)\r", 2},
+      {"an empty line between", "\xF0\x9F\x98\x80if(a)\r\n\r\nswitch(c)", "\xF0\x9F\x98\x80if (a)\r\n\r\nswitch (c)", 2},
+      {"operators only", "/* if( */ x=-1;\n", "/* if( */ x=-1;\n", 0},
+  };
+  const client_count counts[] = {client_count::utf16_units, client_count::characters, client_count::bytes};
+  for (const whole_line_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    session s;
+    s.send({{"jsonrpc", "2.0"}, {"id", 0}, {"method", "initialize"}, {"params", {{"capabilities", json::object()}}}});
+    s.open(c.text);
+    s.send({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "textDocument/codeAction"},
+            {"params", {{"textDocument", {{"uri", "file:///t.c"}}}, {"range", range(0, 0, 0, 0)},
+                        {"context", {{"diagnostics", json::array()}, {"only", {"source.fixAll"}}}}}}});
+    const json& all = s.sent.back()["result"];
+    ASSERT_EQ(all.size(), c.line_edits == 0 ? 0u : 1u);
+    if (c.line_edits != 0) {
+      const json& edits = all[0]["edit"]["changes"]["file:///t.c"];
+      EXPECT_EQ(edits.size(), c.line_edits);
+      for (client_count count : counts) EXPECT_EQ(applied_as(c.text, edits, count), c.fixed);
+    }
+    // Each keyword's quick fix, asked for at columns on and off its line's
+    // findings, removes one keyword finding and adds one blank.
+    const std::size_t before = keyword_findings(c.text);
+    std::uint64_t lines = 1;
+    for (std::size_t at = 0; stylo::lsp::line_at(c.text, at).next > stylo::lsp::line_at(c.text, at).end;
+         at = stylo::lsp::line_at(c.text, at).next) {
+      ++lines;
+    }
+    for (std::uint64_t line = 0; line < lines; ++line) {
+      for (std::uint64_t character : {0u, 1u, 4u, 200u}) {
+        s.send({{"jsonrpc", "2.0"}, {"id", 2}, {"method", "textDocument/codeAction"},
+                {"params", {{"textDocument", {{"uri", "file:///t.c"}}}, {"range", range(line, character, line, character)},
+                            {"context", {{"diagnostics", json::array()}, {"only", {"quickfix"}}}}}}});
+        for (const json& action : s.sent.back()["result"]) {
+          if (!action.value("isPreferred", false)) continue;
+          EXPECT_EQ(action["diagnostics"][0]["range"]["start"]["line"], line);
+          for (client_count count : counts) {
+            const std::string after = applied_as(c.text, action["edit"]["changes"]["file:///t.c"], count);
+            EXPECT_EQ(after.size(), c.text.size() + 1) << action["title"];
+            EXPECT_EQ(keyword_findings(after), before - 1) << action["title"] << ": " << after;
+          }
+        }
+      }
+    }
+    // Every line with a keyword finding was offered its fix from column 200.
+    std::size_t offered = 0;
+    for (std::uint64_t line = 0; line < lines; ++line) {
+      s.send({{"jsonrpc", "2.0"}, {"id", 3}, {"method", "textDocument/codeAction"},
+              {"params", {{"textDocument", {{"uri", "file:///t.c"}}}, {"range", range(line, 200, line, 200)},
+                          {"context", {{"diagnostics", json::array()}, {"only", {"quickfix"}}}}}}});
+      for (const json& action : s.sent.back()["result"]) offered += action.value("isPreferred", false);
+    }
+    EXPECT_EQ(offered, before);
+  }
 }
 
 struct malformed_case {

@@ -9,7 +9,8 @@ class keeping_sink final : public finding_sink {
   void take(const finding& found) override {
     if (out_.findings.empty() || out_.findings.back().line != found.line) out_.line_texts.emplace_back(found.line_text);
     out_.findings.push_back({found.rule, found.line, found.column, found.end_column, out_.line_texts.size() - 1,
-                             std::string(found.subject), std::string(found.suggested), std::string(found.message)});
+                             std::string(found.subject), std::string(found.suggested), std::string(found.message),
+                             found.fix});
   }
 
  private:
@@ -34,7 +35,7 @@ void file_check::run(checker& with) {
 void file_check::replay(finding_sink& sink) const {
   for (const kept_finding& each : findings) {
     sink.take({each.rule, name, each.line, each.column, each.end_column, line_texts[each.line_text], each.subject,
-               each.suggested, each.message});
+               each.suggested, each.message, each.fix});
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct kept_finding {
   std::size_t column, end_column;
   std::size_t line_text;  ///< index into `file_check::line_texts`
   std::string subject, suggested, message;
+  std::optional<fix_edit> fix;  ///< its text a rule's constant, valid for the run
 };
 
 struct file_check {

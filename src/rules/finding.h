@@ -6,12 +6,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace stylo {
 
 /// The two rules. Their ids, names and descriptions are in rule_catalog.h.
 enum class rule_id { keyword_space, reversed_operator };
+
+/// One change to a text: the `length` bytes at `offset` replaced by `text`
+/// (an insertion where `length` is 0). The offset counts the file's own
+/// bytes, as read from it: a CR LF is two bytes, and nothing is translated.
+struct fix_edit {
+  std::uint64_t offset;
+  std::size_t length;
+  std::string_view text;  ///< a constant of the rule's: valid for the whole run
+};
 
 /// One finding. Every view is valid only during the sink's `take` call.
 struct finding {
@@ -35,6 +45,10 @@ struct finding {
   std::string_view suggested;
   /// The warning's text, as stylo writes it after "warning: ".
   std::string_view message;
+  /// The edit that removes the finding where what was meant is certain (a
+  /// keyword: one blank before its parenthesis); none where only the author
+  /// knows (an operator: reversed, or a blank missing?).
+  std::optional<fix_edit> fix;
 };
 
 /// Where the rules hand their findings, in the order found: file by file,

@@ -17,6 +17,7 @@ struct finding_line {
   std::string_view file_name;
   std::uint64_t number;   ///< from 1
   std::string_view text;  ///< without its line end
+  std::uint64_t offset;   ///< of the line's first byte in the file, for fixes
 };
 
 /// `keyword` written against the '(' at byte `paren` of the line (from 0):

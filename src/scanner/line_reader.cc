@@ -42,6 +42,7 @@ bool fill(line_reader& reader) {
     const std::size_t kept = reader.end - reader.begin;
     std::memmove(reader.buffer, reader.buffer + reader.begin, kept);
     if (reader.line_feeds != 0) reader.last_line_feed -= reader.begin;
+    reader.buffer_offset += reader.begin;
     reader.begin = 0;
     reader.end = kept;
   }
@@ -88,6 +89,7 @@ bool open_input(line_reader& reader, platform::input_handle input, bool owns) {
   reader.met_end = false;
   reader.not_a_file = false;
   reader.line_feeds = 0;
+  reader.buffer_offset = 0;
   return true;
 }
 

@@ -33,7 +33,17 @@ struct line_reader {
   bool not_a_file = false;   ///< the input is a directory, found by reading it
   std::uint64_t line_feeds = 0;  ///< line feeds in [begin, end)
   std::size_t last_line_feed = 0;  ///< the last of them, where there is one
+  /// How many bytes of the input precede `buffer[0]`: a byte's offset in the
+  /// file is this plus its index, whatever the reader hands out as lines
+  /// (the carriage returns it drops are counted, being in the file).
+  std::uint64_t buffer_offset = 0;
 };
+
+/// The offset in the input of a byte of the reader's buffer (of a line
+/// handed out and still valid).
+inline std::uint64_t input_offset(const line_reader& reader, const char* byte) {
+  return reader.buffer_offset + static_cast<std::uint64_t>(byte - reader.buffer);
+}
 
 /// Readable bytes kept before and after the data, so that a vectorised
 /// search may load whole blocks around any byte of a line.

@@ -41,7 +41,7 @@ struct cursor_state {
   ~cursor_state() { release_input(input); }
 
   /// The line the cursor is on, for a finding on it.
-  finding_line line() const { return {file_name, line_number, line_buffer}; }
+  finding_line line() const { return {file_name, line_number, line_buffer, input_offset(input, line_buffer.data())}; }
 };
 
 /// The character at `index` of the current line, or '\n' at and past its end.
