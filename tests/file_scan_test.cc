@@ -4,6 +4,7 @@
 #include "scanner/file_scan.h"
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -130,6 +131,50 @@ TEST(FileScan, CheckFileWithEitherScan) {
   for (const stylo::scan_method method : {stylo::scan_method::fast, stylo::scan_method::plain}) {
     EXPECT_EQ(stylo_test::check_text("if(a) x=-1;\n", method), expected) << static_cast<int>(method);
   }
+}
+
+// Checkers share nothing: texts checked by four threads at once, each
+// with its own checker and in its own order, give each text the findings
+// one checker gives it alone. (Run under ThreadSanitizer by .ci/tsan.sh.)
+TEST(FileScan, CheckersOnThreadsShareNothing) {
+  const char* const pieces[] = {"if(a) x=-1;\n", "/* if(b) */ y =+ 2;\n", "\"while(c)\" z==!w;\n",
+                                "#define F(x) for(x)\n", "switch(d) { case 1: e=!f; }\n", "plain text\r\n"};
+  std::vector<std::string> texts;
+  for (std::size_t i = 0; i < 24; ++i) {
+    std::string text;
+    // Long enough, some of them, to take more than one read of the buffer.
+    const std::size_t lines = i % 4 == 0 ? 40000 : 10 + i;
+    for (std::size_t k = 0; k < lines; ++k) text += pieces[(i + k * 7) % std::size(pieces)];
+    texts.push_back(std::move(text));
+  }
+  std::vector<std::vector<std::string>> alone(texts.size());
+  {
+    stylo::checker one;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      stylo_test::recording_sink sink;
+      ASSERT_EQ(one.check_text("t.c", texts[i], sink), stylo::check_outcome::checked);
+      alone[i] = std::move(sink.found);
+    }
+  }
+  constexpr std::size_t threads = 4;
+  std::vector<std::vector<std::vector<std::string>>> seen(threads, std::vector<std::vector<std::string>>(texts.size()));
+  std::vector<std::thread> running;
+  for (std::size_t t = 0; t < threads; ++t) {
+    running.emplace_back([&, t] {
+      stylo::checker own(t % 2 == 0 ? stylo::scan_method::fast : stylo::scan_method::plain);
+      for (std::size_t n = 0; n < texts.size(); ++n) {
+        const std::size_t i = (n + t * 5) % texts.size();
+        stylo_test::recording_sink sink;
+        own.check_text("t.c", texts[i], sink);
+        seen[t][i] = std::move(sink.found);
+      }
+    });
+  }
+  for (std::thread& each : running) each.join();
+  for (std::size_t t = 0; t < threads; ++t) {
+    for (std::size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(seen[t][i], alone[i]) << "thread " << t << ", text " << i;
+  }
+  EXPECT_FALSE(alone[0].empty());
 }
 
 }  // namespace
