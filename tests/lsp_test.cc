@@ -24,7 +24,9 @@ using stylo::lsp::position_encoding;
 // A server fed whole messages, its answers kept.
 struct session {
   std::vector<json> sent;
-  stylo::lsp::server server{[this](std::string_view body) { sent.push_back(json::parse(body)); }};
+  std::vector<std::string> notes;  // the server's own log
+  stylo::lsp::server server{[this](std::string_view body) { sent.push_back(json::parse(body)); },
+                            [this](std::string_view line) { notes.emplace_back(line); }};
 
   void send(const json& message) { server.handle(raw_dump(message)); }
   // JSON as an editor that keeps a document's raw bytes writes it: bytes
@@ -320,18 +322,33 @@ TEST(LspQuickFixes, WholeLinesLandRightInEveryClient) {
   }
 }
 
+// In the codes of a malformed case: a window/logMessage the server sent.
+constexpr int logged = 1;
+
 struct malformed_case {
   const char* name;
   std::string stream;  // framed by hand: the framing itself is under test
-  std::vector<int> codes;  // the error code of each answer, 0 for a result
+  std::vector<int> codes;  // each message sent: an answer's error code, 0 for a result, or `logged`
   int exit_status;         // -1: the server is still running
+  std::size_t notes = 0;   // lines the server wrote to its own log
 };
 
 std::string framed(const std::string& body) { return stylo::lsp::frame(body); }
 
+// `inner` inside `depth` arrays, or objects ({"a": ...}).
+std::string nested(std::size_t depth, const std::string& inner, bool objects = false) {
+  std::string out;
+  for (std::size_t i = 0; i < depth; ++i) out += objects ? "{\"a\":" : "[";
+  out += inner;
+  out.append(depth, objects ? '}' : ']');
+  return out;
+}
+
 TEST(LspMalformedInput, EachGetsItsAnswerAndTheServerGoesOn) {
   const std::string init = framed(R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{}}})");
-  const std::string shutdown = framed(R"({"jsonrpc":"2.0","id":9,"method":"shutdown"})");
+  const std::string shutdown_body = R"({"jsonrpc":"2.0","id":9,"method":"shutdown"})";
+  const std::string shutdown = framed(shutdown_body);
+  const auto length = [&](std::size_t n) { return "Content-Length: " + std::to_string(n) + "\r\n\r\n"; };
   const std::string exit = framed(R"({"jsonrpc":"2.0","method":"exit"})");
   const std::string pull = framed(R"({"jsonrpc":"2.0","id":5,"method":"textDocument/diagnostic","params":{"textDocument":{"uri":"file:///n.c"}}})");
   const std::vector<malformed_case> cases = {
@@ -353,18 +370,73 @@ TEST(LspMalformedInput, EachGetsItsAnswerAndTheServerGoesOn) {
       {"a length that is not a number, then a good message", init + "Content-Length: 1x\r\n\r\n{}" + pull, {0, -32700, 0}, -1},
       {"a header line without a colon", "garbage\r\n\r\n" + init, {-32700, 0}, -1},
       {"a huge length", init + "Content-Length: 99999999999999999999\r\n\r\n" + pull, {0, -32700, 0}, -1},
+      // A wrong length: the bytes after the body it gives are no header.
+      {"a length one byte short", init + length(shutdown_body.size() - 1) + shutdown_body + pull, {0, -32700, -32700, 0}, -1},
+      {"a length one byte long costs the message it takes from",
+       init + length(shutdown_body.size() + 1) + shutdown_body + pull + pull, {0, -32700, -32700, 0}, -1},
+      {"a length short of the header lines of the next message",
+       init + length(20) + shutdown_body + "Content-Type: x\r\n" + pull, {0, -32700, -32700, 0}, -1},
+      {"blank lines between messages", init + "\r\n\n" + pull + "\r\n", {0, 0}, -1},
+      {"spaced header names, Content-Type first",
+       init + "content-type : x\r\n  CONTENT-LENGTH\t: " + std::to_string(shutdown_body.size()) + "\r\n\r\n" + shutdown_body,
+       {0, 0}, -1},
+      {"a header the protocol does not have, first", "X-Foo: 1\r\n" + init, {0}, -1},
+      {"bytes between messages", init + "x}" + pull + "\"}" + pull + " :" + pull, {0, -32700, 0, -32700, 0, -32700, 0}, -1},
       {"a request after shutdown", init + shutdown + pull, {0, 0, -32600}, -1},
       {"exit after shutdown", init + shutdown + exit, {0, 0}, 0},
       {"exit without shutdown", init + exit, {0}, 1},
       {"exit before initialize", exit, {}, 1},
+      // Null params are absent params, whatever the method.
+      {"initialize with null params", framed(R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":null})"), {0}, -1},
+      {"shutdown and exit with null params, as eglot sends them",
+       init + framed(R"({"jsonrpc":"2.0","id":9,"method":"shutdown","params":null})") +
+           framed(R"({"jsonrpc":"2.0","method":"exit","params":null})"),
+       {0, 0}, 0},
+      {"exit with null params without shutdown", init + framed(R"({"jsonrpc":"2.0","method":"exit","params":null})"), {0}, 1},
+      {"notifications with null params", init + framed(R"({"jsonrpc":"2.0","method":"initialized","params":null})") +
+           framed(R"({"jsonrpc":"2.0","method":"workspace/didChangeConfiguration","params":null})") +
+           framed(R"({"jsonrpc":"2.0","method":"textDocument/didSave","params":null})") + pull,
+       {0, 0}, -1},
+      {"a document notification with null params is logged", init +
+           framed(R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":null})"), {0, logged}, -1},
+      {"a request with null params", init + framed(R"({"jsonrpc":"2.0","id":2,"method":"textDocument/diagnostic","params":null})") +
+           framed(R"({"jsonrpc":"2.0","id":3,"method":"shutdown","params":null})"), {0, -32602, 0}, -1},
+      // A notification is never answered, whatever is wrong with it.
+      {"broken notifications are logged, not answered", init +
+           framed(R"({"jsonrpc":"2.0","method":"textDocument/didChange","params":5})") +
+           framed(R"({"method":"initialized"})") + framed(R"({"jsonrpc":"2.0","method":7})") +
+           framed(R"({"jsonrpc":"1.0","method":"textDocument/didClose","params":"x"})") + pull,
+       {0, logged, logged, logged, logged, 0}, -1},
+      {"a broken notification before initialize goes to the server's log",
+       framed(R"({"jsonrpc":"2.0","method":"initialized","params":5})") + init, {0}, -1, 1},
+      {"a broken notification after shutdown goes to the server's log",
+       init + shutdown + framed(R"({"jsonrpc":"2.0","method":"foo","params":true})"), {0, 0}, -1, 1},
+      {"exit with params of the wrong kind still exits", init + shutdown +
+           framed(R"({"jsonrpc":"2.0","method":"exit","params":1})"), {0, 0}, 0},
+      {"an id of the wrong kind is answered, with a null id", init + framed(R"({"jsonrpc":"2.0","id":null,"method":"initialized"})"),
+       {0, -32600}, -1},
+      // Nesting as deep as a message's length allows, a raw byte at the
+      // bottom: answered or logged like any other message.
+      {"deep arrays in a notification", init + framed(R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":{"x":)" +
+           nested(1000000, "\"\xFF\"") + "}}") + pull, {0, logged, 0}, -1},
+      {"deep objects in a request", init + framed(R"({"jsonrpc":"2.0","id":2,"method":"textDocument/codeAction","params":)" +
+           nested(1000000, "\"\xFF\"", true) + "}") + pull, {0, -32602, 0}, -1},
+      {"deep arrays as the message, as its id and as its version",
+       init + framed(nested(1000000, "\"\xFF\"")) + framed(R"({"jsonrpc":"2.0","method":"x","id":)" + nested(1000000, "1") + "}") +
+           framed(R"({"jsonrpc":)" + nested(1000000, "\"\xFF\"") + R"(,"id":3,"method":"shutdown"})") + pull,
+       {0, -32600, -32600, -32600, 0}, -1},
+      {"deep arrays, not closed", init + framed(R"({"jsonrpc":"2.0","id":2,"method":"x","params":)" + std::string(1000000, '[')) + pull,
+       {0, -32700, 0}, -1},
   };
   for (const malformed_case& c : cases) {
     SCOPED_TRACE(c.name);
     session s;
     stylo::lsp::message_reader reader;
-    // Byte by byte, so that every split of a header is met as well.
-    for (char byte : c.stream) {
-      reader.feed(std::string_view(&byte, 1));
+    // Byte by byte, so that every split of a header is met as well; the
+    // deep messages in pieces of a page, which is as good and far quicker.
+    const std::size_t piece = c.stream.size() > 65536 ? 4096 : 1;
+    for (std::size_t at = 0; at < c.stream.size(); at += piece) {
+      reader.feed(std::string_view(c.stream).substr(at, piece));
       std::string body, problem;
       for (;;) {
         const auto status = reader.next(body, problem);
@@ -377,14 +449,52 @@ TEST(LspMalformedInput, EachGetsItsAnswerAndTheServerGoesOn) {
       }
     }
     std::vector<int> codes;
-    for (const json& m : s.sent) codes.push_back(m.contains("error") ? m["error"]["code"].get<int>() : 0);
+    for (const json& m : s.sent) {
+      if (m.contains("method")) {
+        EXPECT_EQ(m["method"], "window/logMessage");
+        codes.push_back(logged);
+      } else {
+        codes.push_back(m.contains("error") ? m["error"]["code"].get<int>() : 0);
+      }
+    }
     EXPECT_EQ(codes, c.codes);
+    EXPECT_EQ(s.notes.size(), c.notes);
     if (c.exit_status >= 0) {
       EXPECT_TRUE(s.server.exited());
       EXPECT_EQ(s.server.exit_status(), c.exit_status);
     } else {
       EXPECT_FALSE(s.server.exited());
     }
+  }
+}
+
+TEST(LspDocuments, EveryByteAndCodePointSurvivesTheJson) {
+  struct {
+    const char* name;
+    std::string json_text;  // a document's text as the JSON of the message writes it
+    std::string text;       // the text the server must hold
+  } cases[] = {
+      {"raw bytes alone", "\xE9t\xE9 \xFF\xC0\x80", "\xE9t\xE9 \xFF\xC0\x80"},
+      {"U+10FF80 and U+10FFFF beside a raw byte", "\xF4\x8F\xBE\x80\xE9\xF4\x8F\xBF\xBF", "\xF4\x8F\xBE\x80\xE9\xF4\x8F\xBF\xBF"},
+      {"U+10FF7F, twice, beside a raw byte", "\xF4\x8F\xBD\xBF\xF4\x8F\xBD\xBF\xFF\xF4\x8F\xBD\xBF\xF4\x8F\xBE\x81",
+       "\xF4\x8F\xBD\xBF\xF4\x8F\xBD\xBF\xFF\xF4\x8F\xBD\xBF\xF4\x8F\xBE\x81"},
+      {"the same code points escaped", "\\uDBFF\\uDF80 \\udbff\\udfff \\uDBFF\\uDF7F \\uDBFF\\uDF7E\xE9",
+       "\xF4\x8F\xBE\x80 \xF4\x8F\xBF\xBF \xF4\x8F\xBD\xBF \xF4\x8F\xBD\xBE\xE9"},
+      {"an escaped backslash before an escape", "\\\\\\uDBFF\\uDF80\\\\uDBFF\xE9", "\\\xF4\x8F\xBE\x80\\uDBFF\xE9"},
+      {"the bytes of a carried code point, cut short", "\xF4\x8F\xBE \xF4\x8F\xBD", "\xF4\x8F\xBE \xF4\x8F\xBD"},
+      {"U+10FFFF without a raw byte", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    session s;
+    s.start(position_encoding::utf8);
+    s.server.handle(
+        "{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/didOpen\",\"params\":{\"textDocument\":{\"uri\":\"file:///t.c\","
+        "\"version\":1,\"text\":\"" + c.json_text + " if(x)\"}}}");
+    ASSERT_NE(s.server.find_document("file:///t.c"), nullptr);
+    EXPECT_EQ(s.server.find_document("file:///t.c")->text, c.text + " if(x)");
+    const std::uint64_t at = c.text.size() + 1;
+    EXPECT_EQ(s.last_ranges(), (std::vector<std::vector<std::uint64_t>>{{0, at, 0, at + 3}}));
   }
 }
 

@@ -162,6 +162,12 @@ TEST(Report, ExitStatusesAndMessages) {
       {"a job count that is no number", "--jobs=2x a.c", 2,
        "stylo-report: --jobs needs a number from 1 to 1024, not '2x' (see stylo-report --help)\n"},
       {"jobs in every spelling", "-j 3 --jobs 2 -j4 --jobs=1 a.c", 1, ""},
+      {"the report over an input", "--output=old.txt a.c old.txt", 2,
+       "The report 'old.txt' would overwrite 'old.txt', which it checks: nothing written\n"},
+      {"the report over an input by another name", "--output=./old.txt --file-list=- <<< old.txt", 2,
+       "The report './old.txt' would overwrite 'old.txt', which it checks: nothing written\n"},
+      {"the report over standard input", "--output=old.txt - < old.txt", 2,
+       "The report 'old.txt' would overwrite '-', which it checks: nothing written\n"},
   };
   for (const auto& c : cases) {
     const outcome r = run("REPORT " + c.args);
@@ -182,6 +188,35 @@ TEST(Report, ExitStatusesAndMessages) {
   EXPECT_EQ(text(help.out).rfind("Usage: stylo-report [OPTION]... [NAME]...\n", 0), 0u) << help.out;
   const outcome version = run("REPORT --version");
   EXPECT_TRUE(std::regex_match(text(version.out), std::regex("stylo-report [0-9]+\\.[0-9]+(\\.[0-9]+)?\n"))) << version.out;
+}
+
+// The report is written through a link to its target; a signal that stops
+// the run leaves no temporary file; standard input is read in blocks, in
+// the memory a named file takes, whatever its size.
+TEST(Report, OutputFileAndStandardInput) {
+  SKIP_ON_WINDOWS("symbolic links, FIFOs and signals are POSIX's");
+  write("a.c", "if(x)\n");
+  write("real.txt", "old\n");
+  std::filesystem::remove(path("link.txt"));
+  ASSERT_EQ(symlink("real.txt", path("link.txt").c_str()), 0);
+  EXPECT_EQ(run("REPORT --output=link.txt a.c").status, 1);
+  EXPECT_TRUE(std::filesystem::is_symlink(path("link.txt")));
+  EXPECT_EQ(slurp(path("real.txt")), gcc_line("a.c", 1, 1, kw_if, "keyword-space"));
+
+  // Stopped while it waits for standard input, its report file begun.
+  for (const std::string signal : {"INT", "TERM"}) {
+    const outcome r = run("rm -f fifo out.txt*; mkfifo fifo; exec 3<>fifo; "
+                          "env --default-signal=INT REPORT --output=out.txt - < fifo & "
+                          "for i in $(seq 50); do ls out.txt.tmp-* >/dev/null 2>&1 && break; sleep 0.1; done; "
+                          "kill -" + signal + " $!; wait $!; echo $?; ls out.txt*");
+    EXPECT_EQ(r.out, signal == "INT" ? "130\n" : "143\n") << signal << ": " << r.err;
+  }
+
+  if (!cli_harness::from_environment("STYLO_TEST_WRAPPER").empty() || !have("/usr/bin/time")) return;
+  // 40 MB through a pipe, in under 8 MiB.
+  const outcome big = run("yes 'if(x) y=-1; /* a comment that is long enough */' | head -c 40000000 | "
+                          "/usr/bin/time -f %M REPORT - 2>&1 >/dev/null | tail -1");
+  EXPECT_LT(std::stol(big.out), 8 * 1024) << big.out;
 }
 
 // A baseline made from one version of a file, applied to later versions: in
@@ -262,6 +297,134 @@ TEST(Report, FindingsAreStylosWithTheirColumns) {
               std::string::npos)
         << c.what << ": " << github.out;
   }
+}
+
+// --fix, --diff and the diff applied by git and by patch all give the same
+// files; every byte but the blanks inserted is kept; a file with nothing to
+// fix is not touched; the mode and a link named by the user are kept; what
+// is reported afterwards is a plain run's report over the fixed files.
+TEST(Report, FixAndDiff) {
+  SKIP_ON_WINDOWS("the cases use links, modes and POSIX tools");
+  const struct {
+    std::string name, before, after;
+  } files[] = {
+      {"crlf.c", "if(x) y=-1;\r\nwhile(1){}\r\n", "if (x) y=-1;\r\nwhile (1){}\r\n"},
+      {"lone cr \xC3\xA9.c", "if(a)\rfor(;;)\n", "if (a)\rfor (;;)\n"},
+      {"skipped.c", "/* if(x) */ \"for(;;)\" 'w' // while(1)\n#define A if(a) \\\n  for(;;)\nswitch(c)",
+       "/* if(x) */ \"for(;;)\" 'w' // while(1)\n#define A if(a) \\\n  for(;;)\nswitch (c)"},
+      {"ctrl-z.c", std::string("if(a)\0\xFF\x1Aif(b)\n", 12), std::string("if (a)\0\xFF\x1Aif(b)\n", 13)},
+      {"many.h", "if(a)if(b)while(c)x=!d;\n", "if (a)if (b)while (c)x=!d;\n"},
+      {"operators.c", "x=-1; y==!z;\n", "x=-1; y==!z;\n"},
+      {"clean.c", "if (x) {}\n", "if (x) {}\n"},
+  };
+  std::filesystem::remove_all(path("fix"));
+  std::filesystem::create_directory(path("fix"));
+  std::string names;
+  for (const auto& f : files) {
+    write("fix/" + f.name, f.before);
+    names += " " + quote(f.name);
+  }
+  ASSERT_EQ(chmod(path("fix/crlf.c").c_str(), 0751), 0);
+  for (const char* copy : {"by-git", "by-patch", "by-fix"}) run("cp -a fix " + std::string(copy));
+  struct stat untouched;
+  ASSERT_EQ(stat(path("by-fix/clean.c").c_str(), &untouched), 0);
+
+  const outcome diff = run("cd fix && REPORT --diff" + names + " > ../fixes.diff");
+  EXPECT_EQ(diff.status, 1) << diff.err;
+  EXPECT_EQ(diff.err, "");
+  for (const auto& f : files) EXPECT_EQ(slurp(path("fix/" + f.name)), f.before) << "--diff changed " << f.name;
+  const outcome fix = run("cd by-fix && REPORT --fix" + names);
+  EXPECT_EQ(fix.status, 1);
+  EXPECT_EQ(fix.err, "stylo-report: fixed 9 findings in 5 files, 4 findings left\n");
+  EXPECT_EQ(fix.out, run("cd by-fix && REPORT" + names).out);
+  const bool git = have("git"), patch = have("patch");
+  if (git) {
+    EXPECT_EQ(run("cd by-git && git apply ../fixes.diff").status, 0);
+  }
+  if (patch) {
+    EXPECT_EQ(run("cd by-patch && patch -s -p1 < ../fixes.diff").status, 0);
+  }
+  for (const auto& f : files) {
+    EXPECT_EQ(slurp(path("by-fix/" + f.name)), f.after) << f.name;
+    if (git) {
+      EXPECT_EQ(slurp(path("by-git/" + f.name)), f.after) << "git apply: " << f.name;
+    }
+    if (patch) {
+      EXPECT_EQ(slurp(path("by-patch/" + f.name)), f.after) << "patch -p1: " << f.name;
+    }
+  }
+  struct stat after;
+  ASSERT_EQ(stat(path("by-fix/clean.c").c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, untouched.st_ino);
+  EXPECT_EQ(after.st_mtim.tv_nsec, untouched.st_mtim.tv_nsec);
+  EXPECT_EQ(after.st_mtim.tv_sec, untouched.st_mtim.tv_sec);
+  ASSERT_EQ(stat(path("by-fix/crlf.c").c_str(), &after), 0);
+  EXPECT_EQ(after.st_mode & 07777, 0751u);
+  EXPECT_EQ(run("ls -a by-fix | grep -c tmp").out, "0\n");
+
+  // The fixes once more: nothing left to fix, nothing touched.
+  const struct {
+    const char* what;
+    std::string command;
+    int status;
+    std::string out, err;
+  } cases[] = {
+      {"a second --fix", "cd by-fix && REPORT --fix crlf.c clean.c", 1,
+       gcc_line("crlf.c", 1, 9, op_minus, "reversed-operator"),
+       "stylo-report: fixed 0 findings in 0 files, 1 finding left\n"},
+      {"an empty diff", "cd by-fix && REPORT --diff crlf.c clean.c", 0, "", ""},
+      {"all fixed", "printf 'if(x)\\n' > one.c && REPORT --fix one.c && cat one.c", 0, "if (x)\n",
+       "stylo-report: fixed 1 finding in 1 file, 0 findings left\n"},
+      {"standard input", "printf 'if(x) y=-1;' | REPORT --fix --stdin-name=in.c -", 1, "if (x) y=-1;",
+       gcc_line("in.c", 1, 9, op_minus, "reversed-operator") +
+           "stylo-report: fixed 1 finding in 1 file, 1 finding left\n"},
+      {"standard input, report in a file", "printf 'if(x)' | REPORT --fix --output=r.txt - && cat r.txt", 0, "if (x)",
+       "stylo-report: fixed 1 finding in 1 file, 0 findings left\n"},
+      {"standard input as a diff", "printf 'if(x)\\n' | REPORT --diff --stdin-name=in.c -", 1,
+       "diff --git a/in.c b/in.c\n--- a/in.c\n+++ b/in.c\n@@ -1 +1 @@\n-if(x)\n+if (x)\n", ""},
+      // A line that a fix changes has new fingerprints, as any edit gives.
+      {"a baseline: its findings fixed too, left out of the report",
+       "printf 'if(x)\\ny=-1;\\nif(x) y=-1;\\n' > b.c && REPORT --format=json --output=base.json b.c; "
+       "REPORT --fix --baseline=base.json b.c; s=$?; cat b.c; exit $s",
+       1, gcc_line("b.c", 3, 9, op_minus, "reversed-operator") + "if (x)\ny=-1;\nif (x) y=-1;\n",
+       "stylo-report: fixed 2 findings in 1 file, 1 finding left\n"},
+      {"a link named: its target fixed", "printf 'if(x)\\n' > target.c && ln -sf target.c link.c && "
+       "REPORT --fix link.c && test -L link.c && cat target.c", 0, "if (x)\n",
+       "stylo-report: fixed 1 finding in 1 file, 0 findings left\n"},
+      {"a file that cannot be opened", "REPORT --fix gone.c", 2, "",
+       "Unable to open file 'gone.c'\nstylo-report: fixed 0 findings in 0 files, 0 findings left\n"},
+      {"--fix with --diff", "REPORT --fix --diff a.c", 2, "",
+       "stylo-report: --fix and --diff exclude each other: give one (see stylo-report --help)\n"},
+  };
+  for (const auto& c : cases) {
+    const outcome r = run(c.command);
+    EXPECT_EQ(r.status, c.status) << c.what;
+    EXPECT_EQ(r.out, c.out) << c.what;
+    EXPECT_EQ(r.err, c.err) << c.what;
+  }
+}
+
+// A file on a read-only file system: named with the reason, left as it was,
+// the others still fixed, status 2, no temporary file. Needs a mount
+// namespace of its own (root, or a system that lets users have one).
+TEST(Report, FixWithAFileThatCannotBeWritten) {
+  SKIP_ON_WINDOWS("mount namespaces are Linux's");
+  if (run("unshare -m true").status != 0) GTEST_SKIP() << "unshare -m is not available here";
+  std::filesystem::remove_all(path("ro"));
+  std::filesystem::create_directories(path("ro/locked"));
+  write("ro/a.c", "if(x)\n");
+  write("ro/locked/b.c", "if(x)\n");
+  write("ro/z.c", "while(x)\n");
+  const outcome r = run("cd ro && unshare -m sh -c 'mount --bind -o ro locked locked && exec \"$@\"' sh "
+                        "REPORT --fix a.c locked/b.c z.c");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "Unable to write 'locked/b.c': Read-only file system\n"
+                   "stylo-report: fixed 2 findings in 2 files, 1 finding left\n");
+  EXPECT_EQ(r.out, gcc_line("locked/b.c", 1, 1, kw_if, "keyword-space"));
+  EXPECT_EQ(slurp(path("ro/a.c")), "if (x)\n");
+  EXPECT_EQ(slurp(path("ro/locked/b.c")), "if(x)\n");
+  EXPECT_EQ(slurp(path("ro/z.c")), "while (x)\n");
+  EXPECT_EQ(run("ls -a ro ro/locked | grep -c tmp").out, "0\n");
 }
 
 void make_tree(const std::string& top, std::initializer_list<const char*> files) {

@@ -37,6 +37,14 @@ check_outcome checker::check_file(std::string_view name, finding_sink& sink) {
   return check_outcome::read_failed;
 }
 
+check_outcome checker::check_input(std::string_view name, platform::input_handle input, finding_sink& sink) {
+  cursor_state& c = *cursor_;
+  close_source(c);
+  c.file_name = name;
+  if (!open_input(c.input, input, false)) return check_outcome::read_failed;
+  return scan_opened(sink);
+}
+
 check_outcome checker::check_text(std::string_view name, std::string_view text, finding_sink& sink) {
   cursor_state& c = *cursor_;
   close_source(c);

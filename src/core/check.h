@@ -12,6 +12,7 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/file_input.h"
 #include "rules/finding.h"
 #include "rules/rule_catalog.h"
 
@@ -44,6 +45,11 @@ class checker {
   /// Checks one file: opens it, scans it to its end and hands its findings
   /// to `sink`, in order. `name` must outlive the call.
   check_outcome check_file(std::string_view name, finding_sink& sink);
+
+  /// The same for an input already open (standard input, say), read from
+  /// where it stands to its end as a file would be, a block at a time: the
+  /// memory used does not grow with the input. The input is not closed.
+  check_outcome check_input(std::string_view name, platform::input_handle input, finding_sink& sink);
 
   /// The same for a text held in memory: the findings of a file holding
   /// exactly these bytes. `name` is what the findings carry. `read_failed`

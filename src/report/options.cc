@@ -106,6 +106,10 @@ std::string parse_options(const std::vector<std::string>& arguments, options& gi
       given.version = true;
       continue;
     }
+    if (argument == "--fix" || argument == "--diff") {
+      (argument == "--fix" ? given.fix : given.diff) = true;
+      continue;
+    }
     const std::size_t equals = argument.find('=');
     std::string_view option = std::string_view(argument).substr(0, equals);
     // -j takes its count attached too, as make's does: -j4.
@@ -133,6 +137,7 @@ std::string parse_options(const std::vector<std::string>& arguments, options& gi
     if (!known) return std::string("unknown option ") + quoted(argument);
   }
   if (given.help || given.version) return {};
+  if (given.fix && given.diff) return "--fix and --diff exclude each other: give one";
   if (given.inputs.empty()) return "nothing to check: name files or directories, or give --file-list=LIST or -";
   int standard_input_readers = 0;
   for (const input& each : given.inputs) {
@@ -150,6 +155,14 @@ A NAME is a file, or a directory, whose .c and .h files are checked in sorted
 order (symbolic links inside it are not followed); '-' checks a source text
 read from standard input.
 
+  --fix              make every fix that is certain (a blank between a keyword
+                     and its parenthesis) in the files themselves, each file
+                     rewritten whole or not at all; then report what remains.
+                     '-' writes the fixed text to standard output and the
+                     report to standard error (or to --output)
+  --diff             write those fixes as a unified diff to standard output,
+                     for git apply or patch -p1; change no file. The report
+                     of what would remain is written only with --output
   --file-list=LIST   check every file named in LIST, one name per line
                      (LIST '-': standard input); may be given several times
   --stdin-name=NAME  the name that the text read by '-' has in the report
@@ -159,7 +172,8 @@ read from standard input.
   --output=FILE      write the report to FILE, whole or not at all
                      (default: standard output)
   --baseline=FILE    leave out the findings whose fingerprint is in FILE,
-                     an earlier json, sarif or gitlab report
+                     an earlier json, sarif or gitlab report (--fix still
+                     fixes those)
   -j, --jobs=N       check N files at once (default: the number of
                      processors the process may use); the report is the
                      same for every N
@@ -167,7 +181,10 @@ read from standard input.
   --version          show the version and exit
 
 Exit status: 0 nothing reported, 1 findings reported, 2 a usage error, a list
-or a file that cannot be opened, or a failure to read or write.
+or a file that cannot be opened, or a failure to read or write. With --fix,
+0 when nothing remains after the fixes, 1 when findings remain, 2 also for a
+file that cannot be written or changed while it was fixed (left as it was).
+With --diff, 0 when the diff is empty, 1 when it is not, 2 on errors.
 )";
 }
 

@@ -4,42 +4,51 @@
 
 namespace stylo::report {
 
-int report_output::open(const std::string& file_name) {
+int report_output::open(const std::string& file_name, stream otherwise) {
   file_name_ = file_name;
+  stream_ = otherwise;
   pending_.reserve(block_size * 2);
   if (file_name.empty()) return 0;
-  return platform::create_beside(file_name, file_);
+  // Only a file that is there already can be one of the inputs.
+  if (platform::file_facts facts; platform::facts_of(file_name, facts) == 0) replaced_ = facts;
+  return file_.begin(file_name);
 }
 
 void report_output::flush() {
   if (error_ == 0 && !pending_.empty()) {
-    error_ = file_name_.empty() ? platform::write_all(platform::output_stream::standard_output, pending_)
-                                : platform::write_to(file_.handle, pending_);
+    if (!file_name_.empty()) {
+      error_ = file_.write(pending_);
+    } else if (stream_ != stream::nowhere) {
+      error_ = platform::write_all(stream_ == stream::standard_output ? platform::output_stream::standard_output
+                                                                      : platform::output_stream::standard_error,
+                                   pending_);
+    }
   }
   pending_.clear();
 }
 
 int report_output::finish() {
   flush();
-  if (file_name_.empty() || file_.handle == platform::no_output) return error_;
-  const int closed = platform::close_output(file_.handle);
-  file_.handle = platform::no_output;
-  if (error_ == 0) error_ = closed;
-  if (error_ == 0) error_ = platform::rename_over(file_.name, file_name_);
-  if (error_ != 0) platform::remove_file(file_.name);
+  if (file_name_.empty() || error_ != 0) {
+    abandon();
+    return error_;
+  }
+  if (file_.commit() != whole_file::outcome::replaced) error_ = file_.error();
   return error_;
 }
 
 void report_output::abandon() {
   pending_.clear();
-  if (file_name_.empty() || file_.handle == platform::no_output) return;
-  platform::close_output(file_.handle);
-  file_.handle = platform::no_output;
-  platform::remove_file(file_.name);
+  if (!file_name_.empty()) file_.abandon();
+}
+
+bool report_output::is_file(const platform::file_facts& input) const {
+  return replaced_ && platform::same_file(*replaced_, input);
 }
 
 std::string report_output::destination() const {
-  return file_name_.empty() ? "standard output" : "'" + file_name_ + "'";
+  if (!file_name_.empty()) return "'" + file_name_ + "'";
+  return stream_ == stream::standard_error ? "standard error" : "standard output";
 }
 
 }  // namespace stylo::report

@@ -4,9 +4,11 @@
 /// formats append to `text()`; the bytes go out in blocks, so memory stays
 /// the same however long the report.
 
+#include <optional>
 #include <string>
 
 #include "platform/file_output.h"
+#include "report/whole_file.h"
 
 namespace stylo::report {
 
@@ -18,9 +20,12 @@ class report_output {
   /// A run that ends without `finish` (out of memory, say) leaves no file.
   ~report_output() { abandon(); }
 
-  /// Standard output when `file_name` is empty. Returns 0, or the system's
+  /// Where the report goes when no file is named.
+  enum class stream { standard_output, standard_error, nowhere };
+
+  /// `otherwise` when `file_name` is empty. Returns 0, or the system's
   /// code when the temporary file cannot be made.
-  int open(const std::string& file_name);
+  int open(const std::string& file_name, stream otherwise = stream::standard_output);
 
   /// The text not yet written, for the formats to append to.
   std::string& text() { return pending_; }
@@ -41,7 +46,14 @@ class report_output {
   /// Gives up: a file under way is removed, an older report stays.
   void abandon();
 
-  /// "standard output", or the file's name in quotes, for messages.
+  /// Whether the report goes to the file `input` (through any of its
+  /// names): checking it would have the report overwrite it.
+  bool is_file(const platform::file_facts& input) const;
+  /// Whether the report replaces an existing file, which `is_file` then
+  /// tells apart: without one, no input can be the report.
+  bool replaces_a_file() const { return replaced_.has_value(); }
+
+  /// "standard output", "standard error", or the file's name in quotes, for messages.
   std::string destination() const;
 
  private:
@@ -50,7 +62,9 @@ class report_output {
 
   std::string pending_;
   std::string file_name_;
-  platform::temporary_file file_;
+  stream stream_ = stream::standard_output;
+  whole_file file_;
+  std::optional<platform::file_facts> replaced_;
   int error_ = 0;
 };
 

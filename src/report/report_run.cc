@@ -12,12 +12,14 @@
 #include "platform/text_output.h"
 #include "report/baseline.h"
 #include "report/directory_walk.h"
+#include "report/file_fixer.h"
 #include "report/finding_reporter.h"
 #include "report/options.h"
 #include "report/report_format.h"
 #include "report/report_output.h"
 #include "report/tool_identity.h"
 #include "core/check.h"
+#include "report/unified_diff.h"
 #include "scanner/line_reader.h"
 
 namespace stylo::report {
@@ -49,7 +51,9 @@ class report_run {
   report_run(const options& given, report_format& format, report_output& output, const baseline* known,
              unsigned jobs)
       : given_(given), output_(output), reporter_(format, known, &output) {
-    if (jobs > 1) {
+    // --fix and --diff rewrite files and write diffs as they go: they take
+    // the files one at a time.
+    if (jobs > 1 && !given.fix && !given.diff) {
       pool_.emplace(jobs, files_waiting_per_thread * jobs, held_bytes_per_thread * jobs);
     }
   }
@@ -62,7 +66,7 @@ class report_run {
       case input::kind::file_list:
         return check_list(each.name);
       case input::kind::text:
-        return check_standard_input();
+        return given_.fix || given_.diff ? fix_standard_input() : check_standard_input();
     }
     return true;
   }
@@ -72,6 +76,8 @@ class report_run {
 
   bool trouble() const { return trouble_; }
   std::uint64_t reported() const { return reporter_.reported(); }
+  std::uint64_t fixes() const { return fixes_; }
+  std::uint64_t files_fixed() const { return files_fixed_; }
 
  private:
   // What a check's outcome means for the report and the run.
@@ -94,6 +100,8 @@ class report_run {
   }
 
   bool check_file_named(const std::string& name) {
+    if (!not_the_report(name, name)) return false;
+    if (given_.fix || given_.diff) return fix_file_named(name);
     if (!pool_) {
       reporter_.start_file(name);
       return after_check(checker_.check_file(name, reporter_));
@@ -123,6 +131,91 @@ class report_run {
       if (!take_one()) return false;
     }
     return true;
+  }
+
+  // The file fixed (or its diff written), then its findings reported as a
+  // plain check of the file as it now is would report them.
+  bool fix_file_named(const std::string& name) {
+    const file_fixer::result made = fixer_.fix_file(name, given_.fix);
+    reporter_.start_file(name);
+    switch (made.what) {
+      case file_fixer::status::cannot_open:
+        return after_check(check_outcome::cannot_open);
+      case file_fixer::status::read_failed:
+        return after_check(check_outcome::read_failed);
+      case file_fixer::status::nothing_found:
+        return after_check(check_outcome::checked);
+      case file_fixer::status::nothing_to_fix:
+        return after_check(checker_.check_file(name, reporter_));
+      case file_fixer::status::fixed:
+        count_fixes(made);
+        if (given_.diff && !write_diff(name)) return false;
+        return after_check(checker_.check_text(name, fixer_.fixed(), reporter_));
+      case file_fixer::status::changed_meanwhile:
+        write_error_line("The file " + quoted(name) + " changed while it was being fixed: left as it was");
+        trouble_ = true;
+        return after_check(checker_.check_file(name, reporter_));
+      case file_fixer::status::write_failed:
+        write_error_line("Unable to write " + quoted(name) + ": " + platform::describe_error(made.error));
+        trouble_ = true;
+        return after_check(checker_.check_text(name, fixer_.original(), reporter_));
+    }
+    return true;
+  }
+
+  void count_fixes(const file_fixer::result& made) {
+    fixes_ += made.fixes;
+    ++files_fixed_;
+  }
+
+  bool write_diff(const std::string& name) {
+    std::string diff;
+    append_unified_diff(diff, name, fixer_.original(), fixer_.fixed());
+    if (const int error = platform::write_all(platform::output_stream::standard_output, diff); error != 0) {
+      write_error_line("Failed while writing the diff to standard output: " + platform::describe_error(error));
+      return false;
+    }
+    return true;
+  }
+
+  // With --fix, the fixed text goes to standard output (the text as it came
+  // when there is nothing to fix), for editors and pipes; with --diff, the
+  // diff. Read whole: the fixes are made on the whole text.
+  bool fix_standard_input() {
+    const platform::input_handle input = platform::standard_input();
+    if (!not_the_report(given_.stdin_name, input)) return false;
+    std::string text;
+    if (!read_all(input, text)) {
+      write_error_line("Failed while parsing '-'");
+      return false;
+    }
+    const file_fixer::result made = fixer_.fix_text(given_.stdin_name, std::move(text));
+    if (made.what == file_fixer::status::read_failed) {
+      write_error_line("Failed while parsing '-'");
+      return false;
+    }
+    const bool fixed = made.what == file_fixer::status::fixed;
+    if (fixed) count_fixes(made);
+    if (given_.diff) {
+      if (fixed && !write_diff(given_.stdin_name)) return false;
+    } else if (const int error = platform::write_all(platform::output_stream::standard_output,
+                                                     fixed ? fixer_.fixed() : fixer_.original());
+               error != 0) {
+      write_error_line("Failed while writing the fixed text to standard output: " + platform::describe_error(error));
+      return false;
+    }
+    reporter_.start_file(given_.stdin_name);
+    return after_check(checker_.check_text(given_.stdin_name, fixed ? fixer_.fixed() : fixer_.original(), reporter_));
+  }
+
+  static bool read_all(platform::input_handle input, std::string& text) {
+    char block[64 * 1024];
+    for (;;) {
+      const platform::block_read read = platform::read_block(input, block, sizeof block);
+      if (read.outcome == platform::read_outcome::end) return true;
+      if (read.outcome != platform::read_outcome::data) return false;
+      text.append(block, read.length);
+    }
   }
 
   bool check_directory(const std::string& name) {
@@ -181,24 +274,31 @@ class report_run {
     }
   }
 
+  // Read as a named file is, a block at a time: any size in little memory.
   bool check_standard_input() {
     if (!take_waiting()) return false;
-    std::string text;
     const platform::input_handle input = platform::standard_input();
-    char block[64 * 1024];
-    for (;;) {
-      const platform::block_read read = platform::read_block(input, block, sizeof block);
-      if (read.outcome == platform::read_outcome::data) {
-        text.append(block, read.length);
-      } else if (read.outcome == platform::read_outcome::end) {
-        break;
-      } else {
-        write_error_line("Failed while parsing '-'");
-        return false;
-      }
-    }
+    if (!not_the_report(given_.stdin_name, input)) return false;
     reporter_.start_file(given_.stdin_name);
-    return after_check(checker_.check_text(given_.stdin_name, text, reporter_));
+    const check_outcome outcome = checker_.check_input(given_.stdin_name, input, reporter_);
+    if (outcome == check_outcome::read_failed) {
+      write_error_line("Failed while parsing '-'");
+      return false;
+    }
+    return after_check(outcome);
+  }
+
+  // A report written over one of its own inputs would destroy the source it
+  // reports on: the run ends, and the file stays as it was.
+  template <typename Input>
+  bool not_the_report(const std::string& name, const Input& input) {
+    if (!output_.replaces_a_file()) return true;
+    platform::file_facts facts;
+    if (platform::facts_of(input, facts) != 0 || !output_.is_file(facts)) return true;
+    if (!take_waiting()) return false;
+    write_error_line("The report " + output_.destination() + " would overwrite " + quoted(name) +
+                     ", which it checks: nothing written");
+    return false;
   }
 
   const options& given_;
@@ -207,8 +307,14 @@ class report_run {
   line_reader list_;
   checker checker_;  // for one job, and for standard input
   std::optional<check_pool> pool_;
+  file_fixer fixer_;
+  std::uint64_t fixes_ = 0, files_fixed_ = 0;
   bool trouble_ = false;
 };
+
+std::string counted(std::uint64_t count, const std::string& what) {
+  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+}
 
 int usage_error(const std::string& error) {
   write_error_line("stylo-report: " + error + " (see stylo-report --help)");
@@ -242,8 +348,15 @@ int run_report(const std::vector<std::string>& arguments) {
       return 2;
     }
   }
+  // With --diff the diff has standard output; with '-' and --fix, the
+  // fixed text has it.
+  report_output::stream otherwise = report_output::stream::standard_output;
+  if (given.diff) otherwise = report_output::stream::nowhere;
+  for (const input& each : given.inputs) {
+    if (given.fix && each.what == input::kind::text) otherwise = report_output::stream::standard_error;
+  }
   report_output output;
-  if (const int error = output.open(given.output); error != 0) {
+  if (const int error = output.open(given.output, otherwise); error != 0) {
     write_error_line("Unable to write the report to " + output.destination() + ": " + platform::describe_error(error));
     return 2;
   }
@@ -268,7 +381,12 @@ int run_report(const std::vector<std::string>& arguments) {
                      platform::describe_error(error));
     return 2;
   }
+  if (given.fix) {
+    write_error_line("stylo-report: fixed " + counted(run.fixes(), "finding") + " in " +
+                     counted(run.files_fixed(), "file") + ", " + counted(run.reported(), "finding") + " left");
+  }
   if (run.trouble()) return 2;
+  if (given.diff) return run.files_fixed() > 0 ? 1 : 0;
   return run.reported() > 0 ? 1 : 0;
 }
 

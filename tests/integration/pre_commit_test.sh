@@ -1,7 +1,9 @@
 #!/bin/sh
-# Runs the pre-commit hook's entry as the pre-commit framework does: from the
-# top of the checked repository, with the hook repository's entry script
-# followed by the names of the files to check as arguments.
+# Runs the pre-commit hooks' entries (stylo, which checks, and stylo-fix) as
+# the pre-commit framework does: from the top of the checked repository, with
+# the hook repository's entry script followed by the names of the files to
+# check as arguments; then, where pre-commit is installed, the README's
+# example through pre-commit itself.
 # Usage: pre_commit_test.sh <source dir> <built stylo-report>
 set -u
 src=$1
@@ -11,14 +13,20 @@ hooks=$src/.pre-commit-hooks.yaml
 fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
 failures=0
 
-entry=$(sed -n 's/^ *entry: *//p' "$hooks")
-language=$(sed -n 's/^ *language: *//p' "$hooks")
-[ "$language" = script ] || { echo "FAIL: the hook's language is '$language', not script"; exit 1; }
-case $entry in
-  '' | *' '*) echo "FAIL: entry '$entry' is not one script path"; exit 1 ;;
-esac
-[ -x "$src/$entry" ] || { echo "FAIL: $src/$entry is not an executable script"; exit 1; }
-grep -q '^ *types: \[c\]$' "$hooks" || fail "the hook is not limited to C files"
+# Each hook: its id, its entry script and its language, in order.
+hooks_listed=$(awk '/^- id:/ { id = $3 } /^ *entry:/ { entry = $2 } /^ *language:/ { print id, entry, $2 }' "$hooks")
+[ "$(printf '%s\n' "$hooks_listed" | cut -d' ' -f1 | tr '\n' ' ')" = "stylo stylo-fix " ] ||
+  { echo "FAIL: the hooks are '$hooks_listed', not stylo and stylo-fix"; exit 1; }
+while read -r id entry language; do
+  [ "$language" = script ] || fail "$id: the hook's language is '$language', not script"
+  [ -x "$src/$entry" ] || fail "$id: $src/$entry is not an executable script"
+  case $id in stylo) entry_check=$entry ;; stylo-fix) entry_fix=$entry ;; esac
+done <<EOF_HOOKS
+$hooks_listed
+EOF_HOOKS
+[ "$(grep -c '^ *types: \[c\]$' "$hooks")" = 2 ] || fail "the hooks are not limited to C files"
+entry=$entry_check
+[ "$failures" -eq 0 ] || exit 1
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -60,6 +68,47 @@ check "warnings fail the hook and are shown" 1 \
 check "a name that looks like the list option" 1 "--file-list=x.c$op_not" '--file-list=x.c'
 check "a name holding a line feed" 1 "odd${nl}name.c$op_plus" clean.c "odd${nl}name.c"
 check "a file that cannot be opened fails the hook" 2 "Unable to open file 'gone.c'" clean.c gone.c
+
+# The fixing hook: the keyword's blank put in, the operators reported.
+cp 'my dir/a (2).c' 'my dir/b (3).c'
+entry=$entry_fix
+check "the fix hook, a file fixed and an operator left" 1 \
+  "my dir/b (3).c:2:11: warning: '=-' devrait probablement etre '-='; sinon, ajoutez un espace entre.  [QVS] [reversed-operator]${nl}stylo-report: fixed 1 finding in 1 file, 1 finding left" \
+  clean.c 'my dir/b (3).c'
+[ "$(cat 'my dir/b (3).c')" = "int f(void) {${nl}  if (a) x=-1;${nl}}" ] || fail "the fix hook did not fix 'my dir/b (3).c'"
+check "the fix hook, nothing to fix" 0 "stylo-report: fixed 0 findings in 0 files, 0 findings left" clean.c
+check "the fix hook, no file at all" 0 ""
+
+# The README's example, run by the pre-commit framework itself where it is
+# installed: the hooks taken from a repository that has no tag, pinned by
+# the commit `pre-commit autoupdate --freeze` finds.
+if command -v pre-commit >/dev/null && command -v git >/dev/null; then
+  export GIT_CONFIG_NOSYSTEM=1 HOME="$work" PRE_COMMIT_HOME="$work/cache" GIT_AUTHOR_NAME=t GIT_AUTHOR_EMAIL=t@t \
+    GIT_COMMITTER_NAME=t GIT_COMMITTER_EMAIL=t@t
+  mkdir -p "$work/hooks/scripts" "$work/user"
+  cp "$hooks" "$work/hooks/" && cp "$src/$entry_check" "$src/$entry_fix" "$work/hooks/scripts/"
+  (cd "$work/hooks" && git init -q && git add -A && git commit -qm hooks) || fail "the hook repository"
+  readme_rev=$(sed -n 's/^    rev: \([0-9a-f]*\) .*/\1/p' "$src/README.md")
+  [ ${#readme_rev} = 40 ] || fail "the README's example pins no full commit id: '$readme_rev'"
+  cd "$work/user" || exit 1
+  git init -q
+  sed -n '/^repos:$/,/^```$/p' "$src/README.md" | sed '$d' |
+    sed "s|https://example.org/stylo.git|file://$work/hooks|" > .pre-commit-config.yaml
+  printf 'int f(void) {\n  if(a) x=-1;\n  while(b) {}\n}\n' > a.c
+  git add -A
+  pre-commit autoupdate --freeze > autoupdate.log 2>&1 || fail "pre-commit autoupdate --freeze: $(cat autoupdate.log)"
+  frozen=$(git -C "$work/hooks" rev-parse HEAD)
+  grep -q "rev: $frozen" .pre-commit-config.yaml || fail "autoupdate --freeze did not pin $frozen: $(cat .pre-commit-config.yaml)"
+  git add -A
+  pre-commit run --all-files > run.log 2>&1
+  [ $? = 1 ] || fail "pre-commit run: not failed: $(cat run.log)"
+  [ "$(cat a.c)" = "int f(void) {${nl}  if (a) x=-1;${nl}  while (b) {}${nl}}" ] || fail "stylo-fix did not fix a.c: $(cat a.c)"
+  grep -q "a.c:2:11: warning: '=-'" run.log || fail "the operator left is not shown: $(cat run.log)"
+  grep -q "files were modified by this hook" run.log || fail "pre-commit did not see the fixes: $(cat run.log)"
+  cd "$work/repo" || exit 1
+else
+  echo "pre-commit is not installed: its run of the README's example is skipped"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failure(s)"

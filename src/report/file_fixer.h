@@ -1,0 +1,68 @@
+#pragma once
+/// One file through --fix or --diff: its text read whole, the fixes its
+/// findings carry made, and the new text written back whole or not at all.
+/// A file with nothing to fix is only scanned, as a plain check scans it,
+/// and never rewritten or touched. One file's text is held at a time.
+///
+/// Self-contained, so that the run can hand it file after file: it says
+/// what became of the file and which text now holds its findings, and the
+/// run reports them.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/check.h"
+
+namespace stylo::report {
+
+class file_fixer {
+ public:
+  enum class status {
+    cannot_open,        ///< as a plain check: missing, unreadable, a directory
+    read_failed,        ///< a read failed short of the end
+    nothing_found,      ///< no finding at all
+    nothing_to_fix,     ///< findings, none of them fixable: the file as it is
+    fixed,              ///< rewritten (or, for a diff, `original` and `fixed` differ)
+    changed_meanwhile,  ///< changed by another while being fixed: left alone
+    write_failed,       ///< could not be written (`error`): left alone
+  };
+
+  struct result {
+    status what = status::nothing_found;
+    std::uint64_t fixes = 0;  ///< the fixes made (for a diff: to be made)
+    int error = 0;            ///< the system's code, for `write_failed`
+  };
+
+  /// Fixes the file `name` in place (a symbolic link: its target), or, with
+  /// `write` false, only works out the fixed text.
+  result fix_file(const std::string& name, bool write);
+
+  /// Works out the fixed text of `text`, as the findings of a file `name`
+  /// holding it give them. `nothing_found`, `nothing_to_fix` or `fixed`.
+  result fix_text(std::string_view name, std::string text);
+
+  /// The text as read, and as fixed, after `fixed` (the fixed text also
+  /// after a `write_failed`); valid until the next call.
+  const std::string& original() const { return original_; }
+  const std::string& fixed() const { return fixed_; }
+
+ private:
+  // Takes the edits of the findings handed to it, and counts them all.
+  class edit_collector final : public finding_sink {
+   public:
+    void take(const finding& found) override;
+    void clear();
+    std::vector<fix_edit> edits;
+    std::uint64_t findings = 0;
+  };
+
+  result fix_held(std::string_view name);
+
+  checker checker_;
+  edit_collector collector_;
+  std::string original_, fixed_;
+};
+
+}  // namespace stylo::report
