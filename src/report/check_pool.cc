@@ -34,17 +34,21 @@ bool check_pool::next_ready() {
 
 std::unique_ptr<file_check> check_pool::take_next() {
   std::unique_ptr<file_check> result;
+  bool was_full = false;
   {
     std::unique_lock<std::mutex> lock(mutex_);
     task_done_.wait(lock, [this] { return tasks_.front().done; });
     result = std::move(tasks_.front().check);
+    was_full = held_ > held_limit_;
     held_ -= tasks_.front().bytes;
     tasks_.pop_front();
     --claimed_;  // the front was claimed, or it would not be done
   }
   --waiting_;
-  // Less held: a thread waiting for room may claim again.
-  work_ready_.notify_all();
+  // Less held: threads waiting for room may claim again. Otherwise taking
+  // a result changes nothing a thread waits for, and waking them would
+  // cost a switch per file.
+  if (was_full) work_ready_.notify_all();
   return result;
 }
 
@@ -69,7 +73,10 @@ void check_pool::work() {
     mine.done = true;
     mine.bytes = bytes;
     held_ += bytes;
-    task_done_.notify_all();
+    // Only the report's thread waits, and only for the front: a file done
+    // ahead of its turn wakes no one (files are small, and a wake per file
+    // would cost more than checking it).
+    if (&mine == &tasks_.front()) task_done_.notify_one();
   }
 }
 

@@ -36,10 +36,11 @@ std::string quoted(std::string_view name) {
   return q;
 }
 
-// Files checked at once, and what may wait for its turn: a few files per
-// thread, and about 1 MiB of findings per thread, so that memory stays
-// near the threads' read buffers however large the tree.
-constexpr std::size_t files_waiting_per_thread = 8;
+// What may wait for its turn: some files per thread (enough that a thread
+// seldom waits for the report, or the report for it), and about 1 MiB of
+// findings per thread, so that memory stays near the threads' read buffers
+// however large the tree.
+constexpr std::size_t files_waiting_per_thread = 32;
 constexpr std::size_t held_bytes_per_thread = std::size_t{1} << 20;
 
 // One run over every input, in order. With one job each file is checked
