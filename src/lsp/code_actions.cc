@@ -56,14 +56,14 @@ json workspace_edit(const document& doc, json edits, bool document_changes) {
 std::vector<fix> fixes_for(std::string_view text, const located_finding& found) {
   std::vector<fix> fixes;
   const std::string subject(found.subject);
+  // The core's fix, where the finding has one, is certain: preferred. Which
+  // findings have one is the rules' business, not the editor's.
   const rule_info& rule = info_of(found.rule);
-  if (!rule.keywords.empty()) {
-    if (found.fix) {
-      const auto at = static_cast<std::size_t>(found.fix->offset);
-      fixes.push_back(
-          {"Insert a space after '" + subject + "'", true, {at, at + found.fix->length, std::string(found.fix->text)}});
-    }
-    return fixes;
+  if (found.fix) {
+    const auto at = static_cast<std::size_t>(found.fix->offset);
+    const std::string title =
+        !rule.keywords.empty() ? "Insert a space after '" + subject + "'" : "Fix: " + std::string(found.message);
+    fixes.push_back({title, true, {at, at + found.fix->length, std::string(found.fix->text)}});
   }
   // Only the rules' operators have the fixes below.
   if (rule.operators.empty()) return fixes;
