@@ -41,12 +41,13 @@ double megabytes_per_second(const std::string& path, double size, scan&& run) {
   double best = 1e9;
   for (int round = 0; round < 5; ++round) {
     const auto start = std::chrono::steady_clock::now();
-    if (stylo::open_source(path) != stylo::open_status::opened) std::exit(1);
-    stylo::reset_cursor();
+    static stylo::cursor_state cursor;
+    if (stylo::open_source(cursor, path) != stylo::open_status::opened) std::exit(1);
+    stylo::reset_cursor(cursor);
     static stylo::warning_line_sink warning_lines;
-    stylo::source_cursor.sink = &warning_lines;
-    run();
-    stylo::close_source();
+    cursor.sink = &warning_lines;
+    run(cursor);
+    stylo::close_source(cursor);
     best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
   return size / best / 1e6;
@@ -63,24 +64,24 @@ int main(int argc, char** argv) {
   const int null = open("/dev/null", O_WRONLY);
   dup2(null, STDOUT_FILENO);
 
-  std::fprintf(stderr, "%-22s %8.0f MB/s\n", "plain scan", megabytes_per_second(path, size, stylo::scan_file_plain));
-  std::fprintf(stderr, "%-22s %8.0f MB/s\n", "fast scan, portable", megabytes_per_second(path, size, [] {
-    stylo::scan_file_fast_with(stylo::byte_searches::portable);
+  std::fprintf(stderr, "%-22s %8.0f MB/s\n", "plain scan", megabytes_per_second(path, size, [](stylo::cursor_state& c) { stylo::scan_file_plain(c); }));
+  std::fprintf(stderr, "%-22s %8.0f MB/s\n", "fast scan, portable", megabytes_per_second(path, size, [](stylo::cursor_state& c) {
+    stylo::scan_file_fast_with(c, stylo::byte_searches::portable);
   }));
 #if defined(__SSE2__)
-  std::fprintf(stderr, "%-22s %8.0f MB/s\n", "fast scan, SSE2", megabytes_per_second(path, size, [] {
-    stylo::scan_file_fast_with(stylo::byte_searches::sse2);
+  std::fprintf(stderr, "%-22s %8.0f MB/s\n", "fast scan, SSE2", megabytes_per_second(path, size, [](stylo::cursor_state& c) {
+    stylo::scan_file_fast_with(c, stylo::byte_searches::sse2);
   }));
 #endif
 #if defined(STYLO_HAVE_X86_SEARCHES)
   if (stylo::avx2_available()) {
-    std::fprintf(stderr, "%-22s %8.0f MB/s\n", "fast scan, AVX2", megabytes_per_second(path, size, [] {
-      stylo::scan_file_fast_with(stylo::byte_searches::avx2);
+    std::fprintf(stderr, "%-22s %8.0f MB/s\n", "fast scan, AVX2", megabytes_per_second(path, size, [](stylo::cursor_state& c) {
+      stylo::scan_file_fast_with(c, stylo::byte_searches::avx2);
     }));
   }
   if (stylo::avx512_available()) {
-    std::fprintf(stderr, "%-22s %8.0f MB/s\n", "fast scan, AVX-512", megabytes_per_second(path, size, [] {
-      stylo::scan_file_fast_with(stylo::byte_searches::avx512);
+    std::fprintf(stderr, "%-22s %8.0f MB/s\n", "fast scan, AVX-512", megabytes_per_second(path, size, [](stylo::cursor_state& c) {
+      stylo::scan_file_fast_with(c, stylo::byte_searches::avx512);
     }));
   }
 #endif

@@ -26,8 +26,8 @@
 #include "fuzz_support.h"
 #include "report/finding_reporter.h"
 #include "report/report_format.h"
-#include "report/utf8_text.h"
-#include "scanner/file_scan.h"
+#include "text/utf8_text.h"
+#include "core/check.h"
 
 namespace {
 
@@ -78,9 +78,9 @@ nlohmann::json parsed(const std::string& text) {
 void check_xml_characters(const std::string& xml) {
   bool in_tag = false, in_value = false;
   for (std::size_t at = 0; at < xml.size();) {
-    const std::size_t length = stylo::report::utf8_sequence_length(xml, at);
+    const std::size_t length = stylo::utf8_sequence_length(xml, at);
     if (length == 0) fail("XML that is not UTF-8", xml);
-    const char32_t code = stylo::report::utf8_code_point(xml, at, length);
+    const char32_t code = stylo::utf8_code_point(xml, at, length);
     if ((code < 0x20 && code != '\t' && code != '\n' && code != '\r') || code == 0xFFFE || code == 0xFFFF) {
       fail("a character XML cannot hold", xml);
     }
@@ -110,7 +110,8 @@ std::string report(format_name format, const std::string& name, std::string_view
   stylo::report::finding_reporter reporter(*writer, nullptr, nullptr);
   writer->begin();
   reporter.start_file(name);
-  if (stylo::check_text(name, text, reporter) != stylo::check_outcome::checked) fail("check_text failed", text);
+  static stylo::checker checks;
+  if (checks.check_text(name, text, reporter) != stylo::check_outcome::checked) fail("check_text failed", text);
   reporter.end_file();
   reporter.start_file(name);
   reporter.cannot_open();

@@ -28,6 +28,7 @@
 
 #include "driver/warning_lines.h"
 #include "fuzz_support.h"
+#include "core/check.h"
 #include "rules/fixes.h"
 #include "scanner/file_scan.h"
 #include "scanner/source_cursor.h"
@@ -132,7 +133,8 @@ void check_fixes(std::string_view bytes, const std::vector<stylo::fix_edit>& fix
   }
   const std::string fixed = stylo::apply_fixes(bytes, fixes);
   keyword_count left;
-  if (stylo::check_text("fixed", fixed, left) != stylo::check_outcome::checked) fail("check_text did not check", "");
+  static stylo::checker fixed_checks;
+  if (fixed_checks.check_text("fixed", fixed, left) != stylo::check_outcome::checked) fail("check_text did not check", "");
   if (left.count != 0) fail("the fixed text still has keyword findings", fixed);
   std::string restored;
   std::size_t from = 0;
@@ -180,6 +182,16 @@ place_sink& sink() {
   return the_sink;
 }
 
+stylo::cursor_state& cursor() {
+  static stylo::cursor_state the_cursor;
+  return the_cursor;
+}
+
+stylo::checker& checks() {
+  static stylo::checker the_checker;
+  return the_checker;
+}
+
 stylo_fuzz::memory_file& source_file() {
   static stylo_fuzz::memory_file file("stylo-source");
   return file;
@@ -189,11 +201,11 @@ template <typename Scan>
 std::string scan_named_file(const std::string& path, Scan scan) {
   sink().places.clear();
   return stylo_fuzz::capture(1, [&] {
-    if (stylo::open_source(path) != stylo::open_status::opened) fail("an in-memory source file did not open", path);
-    stylo::reset_cursor();
-    stylo::source_cursor.sink = &sink();
-    scan();
-    stylo::close_source();
+    if (stylo::open_source(cursor(), path) != stylo::open_status::opened) fail("an in-memory source file did not open", path);
+    stylo::reset_cursor(cursor());
+    cursor().sink = &sink();
+    scan(cursor());
+    stylo::close_source(cursor());
   });
 }
 
@@ -203,13 +215,13 @@ std::string scan_in_pieces(std::string_view bytes, const std::string& name, cons
   const int fd = stylo_fuzz::split_input(bytes, cuts);
   sink().places.clear();
   std::string out = stylo_fuzz::capture(1, [&] {
-    stylo::close_source();
-    stylo::source_cursor.file_name = name;
-    if (!stylo::open_input(stylo::source_cursor.input, fd, false)) fail("no memory for the reader", name);
-    stylo::reset_cursor();
-    stylo::source_cursor.sink = &sink();
-    scan();
-    stylo::close_source();
+    stylo::close_source(cursor());
+    cursor().file_name = name;
+    if (!stylo::open_input(cursor().input, fd, false)) fail("no memory for the reader", name);
+    stylo::reset_cursor(cursor());
+    cursor().sink = &sink();
+    scan(cursor());
+    stylo::close_source(cursor());
   });
   ::close(fd);
   return out;
@@ -305,7 +317,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::string_view> lines = stylo_fuzz::text_lines(bytes);
 
   sink().fixes.clear();
-  const std::string plain = scan_named_file(path, [] { stylo::scan_file_plain(); });
+  const std::string plain = scan_named_file(path, [](stylo::cursor_state& c) { stylo::scan_file_plain(c); });
   stylo_fuzz::check_warning_lines(plain, path, lines.size());
   const std::string plain_places = sink().places;
   check_fixes(bytes, sink().fixes);
@@ -319,14 +331,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (plain != expected) fail("plain scan differs from the reference walk", describe("", expected, plain));
 
   const std::vector<std::size_t> cuts = stylo_fuzz::pieces_for(bytes, hash_of(bytes));
-  const std::string pieces = scan_in_pieces(bytes, path, cuts, [] { stylo::scan_file_plain(); });
+  const std::string pieces = scan_in_pieces(bytes, path, cuts, [](stylo::cursor_state& c) { stylo::scan_file_plain(c); });
   if (pieces != plain) fail("plain scan of the file read in small pieces differs", describe("", plain, pieces));
   same_places("plain scan in small pieces puts a finding elsewhere");
 
-  const std::string fast = scan_named_file(path, [] { stylo::scan_file_fast(); });
+  const std::string fast = scan_named_file(path, [](stylo::cursor_state& c) { stylo::scan_file_fast(c); });
   if (fast != plain) fail("fast scan differs from the plain scan", describe("", plain, fast));
   same_places("fast scan puts a finding elsewhere");
-  const std::string fast_pieces = scan_in_pieces(bytes, path, cuts, [] { stylo::scan_file_fast(); });
+  const std::string fast_pieces = scan_in_pieces(bytes, path, cuts, [](stylo::cursor_state& c) { stylo::scan_file_fast(c); });
   if (fast_pieces != plain) {
     fail("fast scan of the file read in small pieces differs", describe("", plain, fast_pieces));
   }
@@ -341,20 +353,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   {"avx512", stylo::byte_searches::avx512, have_avx512()}};
   for (const auto& v : variants) {
     if (!v.runs) continue;
-    const std::string out = scan_named_file(path, [&v] { stylo::scan_file_fast_with(v.searches); });
+    const std::string out = scan_named_file(path, [&v](stylo::cursor_state& c) { stylo::scan_file_fast_with(c, v.searches); });
     if (out != plain) fail("fast scan differs from the plain scan", describe(v.name, plain, out));
     same_places("a fast scan's searches put a finding elsewhere");
   }
 
   sink().places.clear();
   const std::string checked = stylo_fuzz::capture(1, [&] {
-    if (stylo::check_file(path, sink()) != stylo::check_outcome::checked) fail("check_file did not check", path);
+    if (checks().check_file(path, sink()) != stylo::check_outcome::checked) fail("check_file did not check", path);
   });
   if (checked != plain) fail("check_file differs from the plain scan", describe("", plain, checked));
   same_places("check_file puts a finding elsewhere");
   sink().places.clear();
   const std::string in_memory = stylo_fuzz::capture(1, [&] {
-    if (stylo::check_text(path, bytes, sink()) != stylo::check_outcome::checked) fail("check_text did not check", path);
+    if (checks().check_text(path, bytes, sink()) != stylo::check_outcome::checked) fail("check_text did not check", path);
   });
   if (in_memory != plain) fail("check_text differs from the plain scan", describe("", plain, in_memory));
   same_places("check_text puts a finding elsewhere");

@@ -4,6 +4,7 @@
 #include "scanner/file_scan.h"
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -101,19 +102,22 @@ TEST(FileScan, ReadErrorEndsTheScan) {
   stylo_test::write_file(path, "if(a)\n");
   const struct {
     const char* name;
-    void (*scan)();
+    void (*scan)(stylo::cursor_state&);
   } scans[] = {{"plain", stylo::scan_file_plain},
                {"fast", stylo::scan_file_fast},
-               {"fast portable", [] { stylo::scan_file_fast_with(stylo::byte_searches::portable); }}};
+               {"fast portable", [](stylo::cursor_state& c) { stylo::scan_file_fast_with(c, stylo::byte_searches::portable); }}};
+  stylo::cursor_state cursor;
+  stylo_test::recording_sink found;
   for (const auto& s : scans) {
-    stylo::close_source();
-    stylo::source_cursor.file_name = "broken.c";
-    ASSERT_TRUE(stylo::open_input(stylo::source_cursor.input, stylo_test::write_only_input(path), true));
-    stylo::reset_cursor();
-    s.scan();
-    EXPECT_TRUE(stylo::source_cursor.read_failed) << s.name;
-    EXPECT_TRUE(stylo::source_cursor.end_flag) << s.name;
-    stylo::close_source();
+    stylo::close_source(cursor);
+    cursor.file_name = "broken.c";
+    ASSERT_TRUE(stylo::open_input(cursor.input, stylo_test::write_only_input(path), true));
+    stylo::reset_cursor(cursor);
+    cursor.sink = &found;
+    s.scan(cursor);
+    EXPECT_TRUE(cursor.read_failed) << s.name;
+    EXPECT_TRUE(cursor.end_flag) << s.name;
+    stylo::close_source(cursor);
   }
 }
 
@@ -124,11 +128,53 @@ TEST(FileScan, CheckFileWithEitherScan) {
   const std::string expected =
       file + "(1): warning: (style) Devrait mettre un espace entre 'if' et la parenthese. [guide 80]  [QVS]\n" +
       file + "(1): warning: '=-' devrait probablement etre '-='; sinon, ajoutez un espace entre.  [QVS]\n";
-  for (const bool plain : {false, true}) {
-    stylo::use_plain_scan = plain;
-    EXPECT_EQ(stylo_test::check_text("if(a) x=-1;\n"), expected) << plain;
+  for (const stylo::scan_method method : {stylo::scan_method::fast, stylo::scan_method::plain}) {
+    EXPECT_EQ(stylo_test::check_text("if(a) x=-1;\n", method), expected) << static_cast<int>(method);
   }
-  stylo::use_plain_scan = false;
+}
+
+// Checkers share nothing: texts checked by four threads at once, each
+// with its own checker and in its own order, give each text the findings
+// one checker gives it alone. (Run under ThreadSanitizer by .ci/tsan.sh.)
+TEST(FileScan, CheckersOnThreadsShareNothing) {
+  const char* const pieces[] = {"if(a) x=-1;\n", "/* if(b) */ y =+ 2;\n", "\"while(c)\" z==!w;\n",
+                                "#define F(x) for(x)\n", "switch(d) { case 1: e=!f; }\n", "plain text\r\n"};
+  std::vector<std::string> texts;
+  for (std::size_t i = 0; i < 24; ++i) {
+    std::string text;
+    // Long enough, some of them, to take more than one read of the buffer.
+    const std::size_t lines = i % 4 == 0 ? 40000 : 10 + i;
+    for (std::size_t k = 0; k < lines; ++k) text += pieces[(i + k * 7) % std::size(pieces)];
+    texts.push_back(std::move(text));
+  }
+  std::vector<std::vector<std::string>> alone(texts.size());
+  {
+    stylo::checker one;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      stylo_test::recording_sink sink;
+      ASSERT_EQ(one.check_text("t.c", texts[i], sink), stylo::check_outcome::checked);
+      alone[i] = std::move(sink.found);
+    }
+  }
+  constexpr std::size_t threads = 4;
+  std::vector<std::vector<std::vector<std::string>>> seen(threads, std::vector<std::vector<std::string>>(texts.size()));
+  std::vector<std::thread> running;
+  for (std::size_t t = 0; t < threads; ++t) {
+    running.emplace_back([&, t] {
+      stylo::checker own(t % 2 == 0 ? stylo::scan_method::fast : stylo::scan_method::plain);
+      for (std::size_t n = 0; n < texts.size(); ++n) {
+        const std::size_t i = (n + t * 5) % texts.size();
+        stylo_test::recording_sink sink;
+        own.check_text("t.c", texts[i], sink);
+        seen[t][i] = std::move(sink.found);
+      }
+    });
+  }
+  for (std::thread& each : running) each.join();
+  for (std::size_t t = 0; t < threads; ++t) {
+    for (std::size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(seen[t][i], alone[i]) << "thread " << t << ", text " << i;
+  }
+  EXPECT_FALSE(alone[0].empty());
 }
 
 }  // namespace

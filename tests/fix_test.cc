@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "report/unified_diff.h"
-#include "scanner/file_scan.h"
+#include "core/check.h"
 #include "scanner/line_reader.h"
 #include "test_support.h"
 
@@ -36,15 +36,14 @@ enum class source { memory, file_fast, file_plain };
 
 fix_sink fixes_of(std::string_view bytes, source from) {
   fix_sink sink;
+  stylo::checker checks(from == source::file_plain ? stylo::scan_method::plain : stylo::scan_method::fast);
   if (from == source::memory) {
-    EXPECT_EQ(stylo::check_text("memory.c", bytes, sink), stylo::check_outcome::checked);
+    EXPECT_EQ(checks.check_text("memory.c", bytes, sink), stylo::check_outcome::checked);
     return sink;
   }
   const std::string path = stylo_test::temp_path("fix.c");
   stylo_test::write_file(path, bytes);
-  stylo::use_plain_scan = from == source::file_plain;
-  EXPECT_EQ(stylo::check_file(path, sink), stylo::check_outcome::checked);
-  stylo::use_plain_scan = false;
+  EXPECT_EQ(checks.check_file(path, sink), stylo::check_outcome::checked);
   return sink;
 }
 

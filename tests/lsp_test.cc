@@ -142,10 +142,11 @@ TEST(LspPositions, FindingsLandOnTheirText) {
 // original findings went and the others stayed, shifted by the edit.
 void expect_only_finding_removed(const std::string& text, std::size_t removed, const stylo::lsp::byte_edit& edit) {
   std::vector<stylo::lsp::located_finding> before, after;
-  stylo::lsp::find_in(text, before);
+  stylo::checker checks;
+  stylo::lsp::find_in(checks, text, before);
   std::string changed = text;
   changed.replace(edit.begin, edit.end - edit.begin, edit.text);
-  stylo::lsp::find_in(changed, after);
+  stylo::lsp::find_in(checks, changed, after);
   const long shift = static_cast<long>(edit.text.size()) - static_cast<long>(edit.end - edit.begin);
   std::vector<std::pair<std::size_t, std::string_view>> want, got;
   for (std::size_t i = 0; i < before.size(); ++i) {
@@ -185,10 +186,11 @@ TEST(LspQuickFixes, EachFixRemovesExactlyItsFinding) {
       {"if(a=-1)", {{"Insert a space after 'if' => if (a=-1)"},
                     {"Change to '-=' => if(a-=1)", "Insert a space: '= -' => if(a= -1)"}}},
   };
+  stylo::checker checks;
   for (const fix_case& c : cases) {
     SCOPED_TRACE(c.text);
     std::vector<stylo::lsp::located_finding> findings;
-    stylo::lsp::find_in(c.text, findings);
+    stylo::lsp::find_in(checks, c.text, findings);
     ASSERT_EQ(findings.size(), c.fixes.size());
     for (std::size_t i = 0; i < findings.size(); ++i) {
       std::vector<std::string> got;
@@ -242,7 +244,8 @@ std::string applied_as(std::string text, const json& edits, client_count count) 
 
 std::size_t keyword_findings(const std::string& text) {
   std::vector<stylo::lsp::located_finding> findings;
-  stylo::lsp::find_in(text, findings);
+  stylo::checker checks;
+  stylo::lsp::find_in(checks, text, findings);
   return static_cast<std::size_t>(std::count_if(findings.begin(), findings.end(), [](const auto& f) {
     return f.rule == stylo::rule_id::keyword_space;
   }));

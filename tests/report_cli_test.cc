@@ -157,6 +157,11 @@ TEST(Report, ExitStatusesAndMessages) {
       {"a baseline that is no report", "--baseline=a.c a.c", 2,
        "The baseline 'a.c' is not a json, sarif or gitlab report of stylo-report\n"},
       {"a failed read with --output", "--output=old.txt a.c - < .", 2, "Failed while parsing '-'\n"},
+      {"no job at all", "-j0 a.c", 2,
+       "stylo-report: --jobs needs a number from 1 to 1024, not '0' (see stylo-report --help)\n"},
+      {"a job count that is no number", "--jobs=2x a.c", 2,
+       "stylo-report: --jobs needs a number from 1 to 1024, not '2x' (see stylo-report --help)\n"},
+      {"jobs in every spelling", "-j 3 --jobs 2 -j4 --jobs=1 a.c", 1, ""},
       {"the report over an input", "--output=old.txt a.c old.txt", 2,
        "The report 'old.txt' would overwrite 'old.txt', which it checks: nothing written\n"},
       {"the report over an input by another name", "--output=./old.txt --file-list=- <<< old.txt", 2,
@@ -461,6 +466,77 @@ TEST(Report, DirectoryWalkLinks) {
   ASSERT_EQ(symlink("../outside", path("links/a/linked").c_str()), 0);
   EXPECT_EQ(run("cd links/a && REPORT . linked").out,
             gcc_line("b.c", 1, 1, kw_if, "keyword-space") + gcc_line("linked/o.c", 1, 1, kw_if, "keyword-space"));
+}
+
+}  // namespace
+
+namespace {
+
+// The same report, messages and status whatever the number of jobs, in
+// every format: from a tree of tiny files, a large one, one with more
+// findings than the threads may hold waiting, names that cannot be opened,
+// directories (walked, and named in a list), and a read that fails, after
+// which nothing more is reported.
+TEST(Report, SameReportForEveryJobCount) {
+  std::filesystem::create_directories(path("jobs/tree/sub"));
+  std::string list;
+  for (int i = 0; i < 120; ++i) {
+    const std::string name = "jobs/tree/" + std::string(i % 3 == 0 ? "sub/" : "") + "f" + std::to_string(i) + ".c";
+    std::string text;
+    for (int k = 0; k < i % 4; ++k) text += "x=-" + std::to_string(k) + "; if(y) z;\n";
+    write(name, text);
+    list += name + "\n";
+    if (i == 40) list += "jobs/missing.c\njobs/tree/sub\n\n";
+  }
+  std::string large, crowded;
+  while (large.size() < (2u << 20)) {
+    large += "int value = compute(a, b) + other * 3; /* if(x) */ while (y) z = -1;\n";
+    if (large.size() % 97 == 0) large += "if(x) y=-1;\n";
+  }
+  // Some 4 MiB of findings waiting: more than two threads may hold.
+  for (int k = 0; k < 4000; ++k) crowded += "if(a) b=-c; while(d) e=!f;\n";
+  write("jobs/large.c", large);
+  write("jobs/crowded.c", crowded);
+  list = "jobs/large.c\n" + list + "jobs/crowded.c\n";
+  write("jobs/list.txt", list);
+  std::string failing = list;
+  if (!windows && std::filesystem::exists("/proc/self/mem")) {
+    // Opened, and its first read fails.
+    const std::size_t middle = list.find('\n', list.size() / 2) + 1;
+    failing = list.substr(0, middle) + "/proc/self/mem\n" + list.substr(middle);
+  }
+  write("jobs/failing.txt", failing);
+  // Every format on the whole tree; the rest in two of them.
+  const std::string runs[] = {
+      "--file-list=jobs/list.txt jobs/tree jobs/missing.c",
+      "jobs/crowded.c --file-list=jobs/failing.txt jobs/tree",
+      "--baseline=jobs/base.json --file-list=jobs/list.txt",
+      "--output=jobs/out.txt --file-list=jobs/list.txt",
+  };
+  ASSERT_EQ(run("REPORT --format=json jobs/tree/f5.c jobs/crowded.c > jobs/base.json").status, 1);
+  for (const std::string format : {"gcc", "json", "sarif", "github", "gitlab", "checkstyle", "junit"}) {
+    for (const std::string& args : runs) {
+      if (args != runs[0] && format != "gcc" && format != "sarif") continue;
+      SCOPED_TRACE(format + " " + args);
+      outcome one = run("REPORT -j1 --format=" + format + " " + args);
+      if (args.starts_with("--output")) one.out = slurp(path("jobs/out.txt"));
+      EXPECT_NE(one.status, 0);
+      for (const char* jobs : {"-j2", "-j8"}) {
+        outcome many = run("REPORT " + std::string(jobs) + " --format=" + format + " " + args);
+        if (args.starts_with("--output")) many.out = slurp(path("jobs/out.txt"));
+        EXPECT_EQ(many.status, one.status) << jobs;
+        EXPECT_EQ(many.err, one.err) << jobs;
+        EXPECT_TRUE(many.out == one.out) << jobs << ": the reports differ";
+      }
+    }
+  }
+  // The failing read ends the run there, with one thread as with more.
+  if (failing != list) {
+    const outcome r = run("REPORT -j8 --file-list=jobs/failing.txt");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.ends_with("Failed while parsing '/proc/self/mem'\n")) << r.err;
+    EXPECT_EQ(r.out.find("crowded.c"), std::string::npos);
+  }
 }
 
 }  // namespace

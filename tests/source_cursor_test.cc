@@ -12,17 +12,18 @@
 
 namespace {
 
-using stylo::advance;
-using stylo::char_at;
-using stylo::current_char;
-using stylo::source_cursor;
+stylo::cursor_state source_cursor;
+
+bool advance() { return stylo::advance(source_cursor); }
+char char_at(std::size_t index) { return stylo::char_at(source_cursor, index); }
+char current_char() { return stylo::current_char(source_cursor); }
 
 // Opens a file holding `bytes` and resets the cursor onto it.
 void open_text(std::string_view bytes, std::string_view leaf = "cursor.c") {
   const std::string path = stylo_test::temp_path(leaf);
   stylo_test::write_file(path, bytes);
-  ASSERT_EQ(stylo::open_source(path), stylo::open_status::opened);
-  stylo::reset_cursor();
+  ASSERT_EQ(stylo::open_source(source_cursor, path), stylo::open_status::opened);
+  stylo::reset_cursor(source_cursor);
 }
 
 // Walks the whole file with advance(), recording "<line>:<char>" for every
@@ -53,7 +54,7 @@ TEST(SourceCursor, WalksLinesWithVirtualLineFeed) {
     EXPECT_EQ(current_char(), '\n') << "before line 1 the cursor reads a line end";
     EXPECT_EQ(walk(), c.positions) << c.bytes;
     EXPECT_TRUE(source_cursor.end_flag);
-    stylo::close_source();
+    stylo::close_source(source_cursor);
   }
 }
 
@@ -64,7 +65,7 @@ TEST(SourceCursor, LookaheadStopsAtLineEnd) {
   EXPECT_EQ(char_at(2), '\n');
   EXPECT_EQ(char_at(1000), '\n');
   EXPECT_EQ(char_at(static_cast<std::size_t>(-1)), '\n');
-  stylo::close_source();
+  stylo::close_source(source_cursor);
 }
 
 TEST(SourceCursor, AfterEndOfInputCirclesInLastLine) {
@@ -83,17 +84,17 @@ TEST(SourceCursor, AfterEndOfInputCirclesInLastLine) {
   EXPECT_TRUE(advance());
   EXPECT_FALSE(advance());
   EXPECT_EQ(source_cursor.line_number, 1u);
-  stylo::close_source();
+  stylo::close_source(source_cursor);
 }
 
 TEST(SourceCursor, NextFileStartsAfresh) {
   open_text("first file\nlast line", "one.c");
   walk();
-  stylo::close_source();
+  stylo::close_source(source_cursor);
   open_text("z", "two.c");
   EXPECT_EQ(source_cursor.line_number, 0u);
   EXPECT_EQ(walk(), "1:z 1:$ ");
-  stylo::close_source();
+  stylo::close_source(source_cursor);
 }
 
 TEST(SourceCursor, UnopenableNamesAreReported) {
@@ -102,7 +103,7 @@ TEST(SourceCursor, UnopenableNamesAreReported) {
                                stylo_test::temp_path("nul") + "\0tail"s};
   stylo_test::write_file(stylo_test::temp_path("nul"), "if(x)\n");
   for (const std::string& name : names) {
-    EXPECT_EQ(stylo::open_source(name), stylo::open_status::cannot_open) << name;
+    EXPECT_EQ(stylo::open_source(source_cursor, name), stylo::open_status::cannot_open) << name;
     ::testing::internal::CaptureStderr();
     stylo::check_one_file(name);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Unable to open file '" + name + "'\n");

@@ -11,6 +11,7 @@
 #include "driver/warning_lines.h"
 #include "scanner/byte_search.h"
 #include "scanner/fast_scan.h"
+#include "core/check.h"
 #include "scanner/file_scan.h"
 #include "scanner/source_cursor.h"
 
@@ -58,7 +59,7 @@ std::vector<std::string> parse_findings(const std::string& path, const std::stri
 // Writes the warning lines, and keeps where each finding is: its line,
 // columns, subject, the offset of its fix in the file and the line's text,
 // which the lines do not show.
-class recording_sink final : public stylo::finding_sink {
+class place_recorder final : public stylo::finding_sink {
  public:
   void take(const stylo::finding& found) override {
     lines_.take(found);
@@ -73,7 +74,9 @@ class recording_sink final : public stylo::finding_sink {
   stylo::warning_line_sink lines_;
 };
 
-recording_sink recorder;
+place_recorder recorder;
+stylo::cursor_state cursor;
+stylo::checker checks;
 
 // GoogleTest reads captured output back in text mode, so on Windows the
 // CR LF line ends come back as line feeds here; the end-to-end tests see
@@ -83,19 +86,19 @@ std::string run_check(std::string_view bytes, scan_kind scan) {
   write_file(path, bytes);
   ::testing::internal::CaptureStdout();
   recorder.places.clear();
-  if (stylo::open_source(path) == stylo::open_status::opened) {
-    stylo::reset_cursor();
-    stylo::source_cursor.sink = &recorder;
+  if (stylo::open_source(cursor, path) == stylo::open_status::opened) {
+    stylo::reset_cursor(cursor);
+    cursor.sink = &recorder;
     switch (scan) {
-      case scan_kind::plain: stylo::scan_file_plain(); break;
-      case scan_kind::fast: stylo::scan_file_fast(); break;
-      case scan_kind::fast_portable: stylo::scan_file_fast_with(stylo::byte_searches::portable); break;
-      case scan_kind::fast_sse2: stylo::scan_file_fast_with(stylo::byte_searches::sse2); break;
-      case scan_kind::fast_avx2: stylo::scan_file_fast_with(stylo::byte_searches::avx2); break;
-      case scan_kind::fast_avx512: stylo::scan_file_fast_with(stylo::byte_searches::avx512); break;
+      case scan_kind::plain: stylo::scan_file_plain(cursor); break;
+      case scan_kind::fast: stylo::scan_file_fast(cursor); break;
+      case scan_kind::fast_portable: stylo::scan_file_fast_with(cursor, stylo::byte_searches::portable); break;
+      case scan_kind::fast_sse2: stylo::scan_file_fast_with(cursor, stylo::byte_searches::sse2); break;
+      case scan_kind::fast_avx2: stylo::scan_file_fast_with(cursor, stylo::byte_searches::avx2); break;
+      case scan_kind::fast_avx512: stylo::scan_file_fast_with(cursor, stylo::byte_searches::avx512); break;
     }
-    stylo::source_cursor.sink = nullptr;
-    stylo::close_source();
+    cursor.sink = nullptr;
+    stylo::close_source(cursor);
   }
   return ::testing::internal::GetCapturedStdout();
 }
@@ -120,12 +123,19 @@ lines_result read_all(stylo::platform::input_handle input) {
   return result;
 }
 
-std::string check_text(std::string_view bytes) {
+void recording_sink::take(const stylo::finding& found_now) {
+  found.push_back(std::to_string(found_now.line) + ":" + std::to_string(found_now.column) + "-" +
+                  std::to_string(found_now.end_column) + ":" + std::string(found_now.subject) + ":" +
+                  std::string(found_now.suggested) + "|" + std::string(found_now.line_text));
+}
+
+std::string check_text(std::string_view bytes, stylo::scan_method method) {
   const std::string path = temp_path("scan.c");
   write_file(path, bytes);
   ::testing::internal::CaptureStdout();
   stylo::warning_line_sink lines;
-  EXPECT_EQ(stylo::check_file(path, lines), stylo::check_outcome::checked);
+  stylo::checker with(method);
+  EXPECT_EQ(with.check_file(path, lines), stylo::check_outcome::checked);
   return ::testing::internal::GetCapturedStdout();
 }
 
@@ -155,7 +165,7 @@ const std::string& last_places() { return recorder.places; }
 std::string places_in_memory(std::string_view bytes) {
   recorder.places.clear();
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(stylo::check_text("memory.c", bytes, recorder), stylo::check_outcome::checked);
+  EXPECT_EQ(checks.check_text("memory.c", bytes, recorder), stylo::check_outcome::checked);
   ::testing::internal::GetCapturedStdout();
   return recorder.places;
 }

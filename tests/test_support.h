@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/check.h"
 #include "platform/file_input.h"
 #include "scanner/line_reader.h"
 
@@ -29,7 +30,15 @@ lines_result read_all(stylo::platform::input_handle input);
 
 /// Runs check_file on a file holding `bytes`; returns what it wrote to
 /// standard output.
-std::string check_text(std::string_view bytes);
+std::string check_text(std::string_view bytes, stylo::scan_method method = stylo::scan_method::fast);
+
+/// Keeps every finding it is given, each as
+/// "<line>:<column>-<end column>:<subject>:<suggested>|<line text>".
+class recording_sink final : public stylo::finding_sink {
+ public:
+  void take(const stylo::finding& found) override;
+  std::vector<std::string> found;
+};
 
 /// The scans that must agree on every input.
 enum class scan_kind { plain, fast, fast_portable, fast_sse2, fast_avx2, fast_avx512 };

@@ -1,12 +1,13 @@
 #include "driver/driver.h"
 
+#include <memory>
 #include <string>
 
 #include "driver/version.h"
 #include "driver/warning_lines.h"
 #include "platform/file_input.h"
 #include "driver/console_output.h"
-#include "scanner/file_scan.h"
+#include "core/check.h"
 
 namespace stylo {
 namespace {
@@ -26,6 +27,9 @@ line_reader list_input;
 
 warning_line_sink warning_lines;
 
+// The one checker of the run: stylo checks one file at a time.
+std::unique_ptr<checker> files;
+
 // Opens a named list; a list whose first read fails ends the run.
 bool open_list(const std::string& name) {
   switch (open_file(list_input, name)) {
@@ -42,7 +46,8 @@ bool open_list(const std::string& name) {
 }  // namespace
 
 void check_one_file(std::string_view name) {
-  switch (check_file(name, warning_lines)) {
+  if (files == nullptr) files = std::make_unique<checker>();
+  switch (files->check_file(name, warning_lines)) {
     case check_outcome::checked:
       return;
     case check_outcome::cannot_open:
@@ -71,7 +76,8 @@ void read_file_list(line_reader& list, std::string_view list_name) {
   }
 }
 
-int run_stylo(int argc, const char* const* argv) {
+int run_stylo(int argc, const char* const* argv, scan_method method) {
+  files = std::make_unique<checker>(method);
   if (argc != 2) {
     write_usage(argc > 0 && argv[0] != nullptr ? argv[0] : "stylo");
     return 1;

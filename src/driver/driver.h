@@ -6,13 +6,15 @@
 
 #include <string_view>
 
+#include "core/check.h"
 #include "scanner/line_reader.h"
 
 namespace stylo {
 
 /// The program: takes the arguments as main receives them and returns the
 /// exit status (1 for a usage error or a list that cannot be opened, else 0).
-int run_stylo(int argc, const char* const* argv);
+/// `method` is for the reference build, which scans a character at a time.
+int run_stylo(int argc, const char* const* argv, scan_method method = scan_method::fast);
 
 /// Checks one file, writing its warning lines; says so on standard error
 /// when it cannot be opened, and ends the run when it cannot be read.

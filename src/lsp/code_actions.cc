@@ -4,6 +4,7 @@
 #include <span>
 
 #include "lsp/diagnostics.h"
+#include "rules/rule_catalog.h"
 
 namespace stylo::lsp {
 namespace {
@@ -57,13 +58,15 @@ std::vector<fix> fixes_for(std::string_view text, const located_finding& found) 
   const std::string subject(found.subject);
   // The core's fix, where the finding has one, is certain: preferred. Which
   // findings have one is the rules' business, not the editor's.
+  const rule_info& rule = info_of(found.rule);
   if (found.fix) {
     const auto at = static_cast<std::size_t>(found.fix->offset);
     const std::string title =
-        found.rule == rule_id::keyword_space ? "Insert a space after '" + subject + "'" : "Fix: " + std::string(found.message);
+        !rule.keywords.empty() ? "Insert a space after '" + subject + "'" : "Fix: " + std::string(found.message);
     fixes.push_back({title, true, {at, at + found.fix->length, std::string(found.fix->text)}});
   }
-  if (found.rule != rule_id::reversed_operator) return fixes;
+  // Only the rules' operators have the fixes below.
+  if (rule.operators.empty()) return fixes;
   // The operator: "=" and one sign, or "==" and "!". The blank goes before
   // its last sign.
   const std::size_t last = found.begin + found.subject.size() - 1;

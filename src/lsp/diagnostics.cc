@@ -1,5 +1,7 @@
 #include "lsp/diagnostics.h"
 
+#include <array>
+
 #include "rules/rule_catalog.h"
 
 namespace stylo::lsp {
@@ -51,6 +53,9 @@ std::string diagnostics_array(document& doc, position_encoding encoding) {
   // runs, and the few texts need quoting only when they change.
   std::string_view last_message;
   std::string last_quoted;
+  // Every rule's id, quoted once per array.
+  std::array<std::string, rule_catalog.size()> quoted_ids;
+  for (const rule_info& rule : rule_catalog) quoted_ids[static_cast<std::size_t>(rule.rule)] = json_text(rule.id);
   for (const located_finding& found : findings) {
     if (out.size() > 1) out += ',';
     out += "{\"range\":{\"start\":";
@@ -58,9 +63,7 @@ std::string diagnostics_array(document& doc, position_encoding encoding) {
     out += ",\"end\":";
     append_position(out, positions.at(found.end));
     out += "},\"severity\":2,\"source\":\"stylo\",\"code\":";
-    static const std::string ids[] = {json_text(info_of(rule_id::keyword_space).id),
-                                      json_text(info_of(rule_id::reversed_operator).id)};
-    out += ids[static_cast<std::size_t>(found.rule)];
+    out += quoted_ids[static_cast<std::size_t>(found.rule)];
     if (found.message.data() != last_message.data() || found.message.size() != last_message.size()) {
       last_message = found.message;
       last_quoted = json_text(found.message);

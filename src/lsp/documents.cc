@@ -40,7 +40,12 @@ void apply_change(document& doc, json& change, position_encoding encoding) {
 
 const std::vector<located_finding>& findings_of(document& doc) {
   if (!doc.findings_current) {
-    doc.findings_complete = find_in(doc.text, doc.findings);
+    if (doc.checks != nullptr) {
+      doc.findings_complete = find_in(*doc.checks, doc.text, doc.findings);
+    } else {
+      checker own;
+      doc.findings_complete = find_in(own, doc.text, doc.findings);
+    }
     doc.findings_current = true;
   }
   return doc.findings;
@@ -53,6 +58,7 @@ document& document_store::open(std::string uri, std::string text, std::int64_t v
   doc.version = version;
   doc.findings.clear();
   doc.findings_current = false;
+  doc.checks = &checker_;
   touch(doc);
   return doc;
 }

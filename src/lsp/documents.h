@@ -32,6 +32,9 @@ struct document {
   std::vector<located_finding> findings;
   bool findings_current = false;
   bool findings_complete = true;
+  /// The checker that finds them: the store's, shared by its documents
+  /// (one thread serves them all). None: one is made for the check.
+  checker* checks = nullptr;
 };
 
 /// Applies one entry of didChange's contentChanges: with a range, the text
@@ -54,6 +57,7 @@ class document_store {
 
  private:
   std::unordered_map<std::string, document> documents_;
+  checker checker_;
   std::uint64_t generations_ = 0;
 };
 

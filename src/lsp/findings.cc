@@ -4,7 +4,6 @@
 #include <string>
 #include <deque>
 
-#include "scanner/file_scan.h"
 
 namespace stylo::lsp {
 namespace {
@@ -49,10 +48,10 @@ class locating_sink final : public finding_sink {
 
 }  // namespace
 
-bool find_in(std::string_view text, std::vector<located_finding>& findings) {
+bool find_in(checker& with, std::string_view text, std::vector<located_finding>& findings) {
   findings.clear();
   locating_sink sink(text, findings);
-  return check_text("", text, sink) == check_outcome::checked;
+  return with.check_text("", text, sink) == check_outcome::checked;
 }
 
 }  // namespace stylo::lsp

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rules/finding.h"
+#include "core/check.h"
 
 namespace stylo::lsp {
 
@@ -25,6 +25,7 @@ struct located_finding {
 /// The findings stylo gives on a file holding exactly `text`, in stylo's
 /// order. False when the check could not have the memory it needed: the
 /// findings found before that are kept.
-bool find_in(std::string_view text, std::vector<located_finding>& findings);
+/// `with` is the caller's checker, reused from text to text.
+bool find_in(checker& with, std::string_view text, std::vector<located_finding>& findings);
 
 }  // namespace stylo::lsp

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "text/utf8_text.h"
+
 namespace stylo::lsp {
 
 std::string_view name_of(position_encoding encoding) {
@@ -9,32 +11,7 @@ std::string_view name_of(position_encoding encoding) {
 }
 
 std::size_t utf8_sequence_length(std::string_view bytes) {
-  if (bytes.empty()) return 0;
-  const auto b0 = static_cast<unsigned char>(bytes[0]);
-  if (b0 < 0x80) return 1;
-  std::size_t length;
-  unsigned char low = 0x80, high = 0xBF;  // the bounds of the second byte
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    length = 2;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    length = 3;
-    if (b0 == 0xE0) low = 0xA0;   // no overlong form
-    if (b0 == 0xED) high = 0x9F;  // no surrogate
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    length = 4;
-    if (b0 == 0xF0) low = 0x90;   // no overlong form
-    if (b0 == 0xF4) high = 0x8F;  // nothing past U+10FFFF
-  } else {
-    return 0;
-  }
-  if (bytes.size() < length) return 0;
-  const auto b1 = static_cast<unsigned char>(bytes[1]);
-  if (b1 < low || b1 > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    const auto b = static_cast<unsigned char>(bytes[i]);
-    if (b < 0x80 || b > 0xBF) return 0;
-  }
-  return length;
+  return bytes.empty() ? 0 : stylo::utf8_sequence_length(bytes, 0);
 }
 
 namespace {

@@ -28,7 +28,8 @@ struct position {
 };
 
 /// The length of the UTF-8 sequence that starts `bytes` when it is a whole,
-/// valid one (1 to 4), or 0 for a byte that starts no valid sequence.
+/// valid one (1 to 4), or 0 for a byte that starts no valid sequence (or
+/// for no byte): stylo-report's reading of UTF-8 (text/utf8_text.h).
 std::size_t utf8_sequence_length(std::string_view bytes);
 
 /// How many code units of `encoding` the bytes of `text` make.

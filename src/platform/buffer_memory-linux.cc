@@ -17,4 +17,8 @@ char* resize_buffer_block(char* block, std::size_t old_bytes, std::size_t new_by
   return static_cast<char*>(p);
 }
 
+void free_buffer_block(char* block, std::size_t bytes) {
+  if (block != nullptr) ::munmap(block, bytes);
+}
+
 }  // namespace stylo::platform

@@ -16,4 +16,9 @@ char* resize_buffer_block(char* block, std::size_t old_bytes, std::size_t new_by
   return static_cast<char*>(p);
 }
 
+void free_buffer_block(char* block, std::size_t bytes) {
+  (void)bytes;
+  std::free(block);
+}
+
 }  // namespace stylo::platform

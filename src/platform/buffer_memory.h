@@ -12,4 +12,7 @@ namespace stylo::platform {
 /// cannot be had.
 char* resize_buffer_block(char* block, std::size_t old_bytes, std::size_t new_bytes);
 
+/// Gives back a block of `bytes` from `resize_buffer_block` (nullptr: none).
+void free_buffer_block(char* block, std::size_t bytes);
+
 }  // namespace stylo::platform

@@ -4,7 +4,7 @@
 #include "platform/file_output.h"
 #include "report/whole_file.h"
 #include "rules/fixes.h"
-#include "scanner/file_scan.h"
+#include "core/check.h"
 
 namespace stylo::report {
 namespace {
@@ -37,7 +37,7 @@ void file_fixer::edit_collector::clear() {
 
 file_fixer::result file_fixer::fix_held(std::string_view name) {
   collector_.clear();
-  if (check_text(name, original_, collector_) != check_outcome::checked) return {status::read_failed};
+  if (checker_.check_text(name, original_, collector_) != check_outcome::checked) return {status::read_failed};
   if (collector_.edits.empty()) return {collector_.findings == 0 ? status::nothing_found : status::nothing_to_fix};
   fixed_ = apply_fixes(original_, collector_.edits);
   return {status::fixed, collector_.edits.size()};
@@ -52,7 +52,7 @@ file_fixer::result file_fixer::fix_file(const std::string& name, bool write) {
   // Most files have nothing to fix: a scan as fast as a plain check tells,
   // and only a file with something to fix is read whole.
   collector_.clear();
-  switch (check_file(name, collector_)) {
+  switch (checker_.check_file(name, collector_)) {
     case check_outcome::checked:
       break;
     case check_outcome::cannot_open:

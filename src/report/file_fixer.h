@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rules/finding.h"
+#include "core/check.h"
 
 namespace stylo::report {
 
@@ -60,6 +60,7 @@ class file_fixer {
 
   result fix_held(std::string_view name);
 
+  checker checker_;
   edit_collector collector_;
   std::string original_, fixed_;
 };

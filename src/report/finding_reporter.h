@@ -12,7 +12,7 @@
 #include "report/fingerprint.h"
 #include "report/report_format.h"
 #include "report/report_output.h"
-#include "report/utf8_text.h"
+#include "text/utf8_text.h"
 #include "rules/finding.h"
 
 namespace stylo::report {

@@ -17,9 +17,11 @@ constexpr std::array<std::pair<std::string_view, format_name>, 7> formats{{
 }};
 
 // The options that take a value, and where the value goes.
-enum class valued { format, output, baseline, stdin_name, file_list };
+enum class valued { format, output, baseline, stdin_name, file_list, jobs };
 
-constexpr std::array<std::pair<std::string_view, valued>, 5> valued_options{{
+constexpr std::array<std::pair<std::string_view, valued>, 7> valued_options{{
+    {"--jobs", valued::jobs},
+    {"-j", valued::jobs},
     {"--format", valued::format},
     {"--output", valued::output},
     {"--baseline", valued::baseline},
@@ -58,6 +60,19 @@ std::string take_value(valued option, const std::string& value, options& given) 
     case valued::file_list:
       given.inputs.push_back({input::kind::file_list, value});
       return {};
+    case valued::jobs: {
+      // A count a person types: digits only, from 1 to a bound that no
+      // machine's threads come near.
+      constexpr unsigned most = 1024;
+      unsigned jobs = 0;
+      for (const char c : value) {
+        if (c < '0' || c > '9' || jobs > most) return "--jobs needs a number from 1 to 1024, not " + quoted(value);
+        jobs = jobs * 10 + static_cast<unsigned>(c - '0');
+      }
+      if (jobs < 1 || jobs > most) return "--jobs needs a number from 1 to 1024, not " + quoted(value);
+      given.jobs = jobs;
+      return {};
+    }
   }
   return {};
 }
@@ -96,13 +111,21 @@ std::string parse_options(const std::vector<std::string>& arguments, options& gi
       continue;
     }
     const std::size_t equals = argument.find('=');
-    const std::string_view option = std::string_view(argument).substr(0, equals);
+    std::string_view option = std::string_view(argument).substr(0, equals);
+    // -j takes its count attached too, as make's does: -j4.
+    std::string attached;
+    if (argument.size() > 2 && argument.starts_with("-j") && argument[2] != '=') {
+      option = "-j";
+      attached = argument.substr(2);
+    }
     bool known = false;
     for (const auto& [name, which] : valued_options) {
       if (name != option) continue;
       known = true;
       std::string value;
-      if (equals != std::string::npos) {
+      if (!attached.empty()) {
+        value = attached;
+      } else if (equals != std::string::npos) {
         value = argument.substr(equals + 1);
       } else if (i + 1 < arguments.size()) {
         value = arguments[++i];
@@ -151,6 +174,9 @@ read from standard input.
   --baseline=FILE    leave out the findings whose fingerprint is in FILE,
                      an earlier json, sarif or gitlab report (--fix still
                      fixes those)
+  -j, --jobs=N       check N files at once (default: the number of
+                     processors the process may use); the report is the
+                     same for every N
   -h, --help         show this help and exit
   --version          show the version and exit
 

@@ -2,8 +2,8 @@
 /// stylo-report's command line, in the usual GNU form:
 ///
 ///   stylo-report [--fix | --diff] [--format=NAME] [--output=FILE]
-///                [--baseline=FILE] [--stdin-name=NAME] [--file-list=LIST]...
-///                [NAME]...
+///                [--baseline=FILE] [--stdin-name=NAME] [--jobs=N]
+///                [--file-list=LIST]... [NAME]...
 ///
 /// Each option takes its value after '=' or as the next argument; "--"
 /// ends the options, so that a name may begin with '-'.
@@ -33,6 +33,8 @@ struct options {
   std::string baseline;    ///< empty: none
   std::string stdin_name = "-";
   std::vector<input> inputs;
+  /// Files checked at once; 0: as many as the processors the process may use.
+  unsigned jobs = 0;
   bool fix = false;   ///< rewrite the files with their fixes made
   bool diff = false;  ///< write the fixes as a diff, change no file
   bool help = false;

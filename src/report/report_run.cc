@@ -3,6 +3,10 @@
 #include <memory>
 #include <optional>
 
+#include "platform/processors.h"
+#include "report/check_pool.h"
+#include "report/file_check.h"
+
 #include "platform/directory_listing.h"
 #include "platform/file_input.h"
 #include "platform/text_output.h"
@@ -14,8 +18,8 @@
 #include "report/report_format.h"
 #include "report/report_output.h"
 #include "report/tool_identity.h"
+#include "core/check.h"
 #include "report/unified_diff.h"
-#include "scanner/file_scan.h"
 #include "scanner/line_reader.h"
 
 namespace stylo::report {
@@ -32,11 +36,28 @@ std::string quoted(std::string_view name) {
   return q;
 }
 
-// One run over every input, in order.
+// What may wait for its turn: some files per thread (enough that a thread
+// seldom waits for the report, or the report for it), and about 1 MiB of
+// findings per thread, so that memory stays near the threads' read buffers
+// however large the tree.
+constexpr std::size_t files_waiting_per_thread = 32;
+constexpr std::size_t held_bytes_per_thread = std::size_t{1} << 20;
+
+// One run over every input, in order. With one job each file is checked
+// where it is named and its findings go straight to the report; with more,
+// files go to a pool of threads and their results are taken in the order
+// given, so that the report, the messages and the exit status are the same.
 class report_run {
  public:
-  report_run(const options& given, report_format& format, report_output& output, const baseline* known)
-      : given_(given), output_(output), reporter_(format, known, &output) {}
+  report_run(const options& given, report_format& format, report_output& output, const baseline* known,
+             unsigned jobs)
+      : given_(given), output_(output), reporter_(format, known, &output) {
+    // --fix and --diff rewrite files and write diffs as they go: they take
+    // the files one at a time.
+    if (jobs > 1 && !given.fix && !given.diff) {
+      pool_.emplace(jobs, files_waiting_per_thread * jobs, held_bytes_per_thread * jobs);
+    }
+  }
 
   // Each returns false when the run must end at once: a failed read or write.
   bool check_input(const input& each) {
@@ -50,6 +71,9 @@ class report_run {
     }
     return true;
   }
+
+  /// Takes every result still waiting. False as for `check_input`.
+  bool finish() { return take_waiting(); }
 
   bool trouble() const { return trouble_; }
   std::uint64_t reported() const { return reporter_.reported(); }
@@ -79,8 +103,35 @@ class report_run {
   bool check_file_named(const std::string& name) {
     if (!not_the_report(name, name)) return false;
     if (given_.fix || given_.diff) return fix_file_named(name);
-    reporter_.start_file(name);
-    return after_check(check_file(name, reporter_));
+    if (!pool_) {
+      reporter_.start_file(name);
+      return after_check(checker_.check_file(name, reporter_));
+    }
+    // Results already done go out at once: the report streams, and what
+    // waits stays small.
+    while (!pool_->has_room() || pool_->next_ready()) {
+      if (pool_->empty()) break;
+      if (!take_one()) return false;
+    }
+    pool_->add(name);
+    return true;
+  }
+
+  // The next result, in order, into the report.
+  bool take_one() {
+    const std::unique_ptr<file_check> done = pool_->take_next();
+    reporter_.start_file(done->name);
+    done->replay(reporter_);
+    return after_check(done->outcome);
+  }
+
+  // Every result still waiting, before something that is not a file in
+  // the pool (a message, standard input) takes its place in the order.
+  bool take_waiting() {
+    while (pool_ && !pool_->empty()) {
+      if (!take_one()) return false;
+    }
+    return true;
   }
 
   // The file fixed (or its diff written), then its findings reported as a
@@ -96,19 +147,19 @@ class report_run {
       case file_fixer::status::nothing_found:
         return after_check(check_outcome::checked);
       case file_fixer::status::nothing_to_fix:
-        return after_check(check_file(name, reporter_));
+        return after_check(checker_.check_file(name, reporter_));
       case file_fixer::status::fixed:
         count_fixes(made);
         if (given_.diff && !write_diff(name)) return false;
-        return after_check(check_text(name, fixer_.fixed(), reporter_));
+        return after_check(checker_.check_text(name, fixer_.fixed(), reporter_));
       case file_fixer::status::changed_meanwhile:
         write_error_line("The file " + quoted(name) + " changed while it was being fixed: left as it was");
         trouble_ = true;
-        return after_check(check_file(name, reporter_));
+        return after_check(checker_.check_file(name, reporter_));
       case file_fixer::status::write_failed:
         write_error_line("Unable to write " + quoted(name) + ": " + platform::describe_error(made.error));
         trouble_ = true;
-        return after_check(check_text(name, fixer_.original(), reporter_));
+        return after_check(checker_.check_text(name, fixer_.original(), reporter_));
     }
     return true;
   }
@@ -155,7 +206,7 @@ class report_run {
       return false;
     }
     reporter_.start_file(given_.stdin_name);
-    return after_check(check_text(given_.stdin_name, fixed ? fixer_.fixed() : fixer_.original(), reporter_));
+    return after_check(checker_.check_text(given_.stdin_name, fixed ? fixer_.fixed() : fixer_.original(), reporter_));
   }
 
   static bool read_all(platform::input_handle input, std::string& text) {
@@ -171,6 +222,7 @@ class report_run {
   bool check_directory(const std::string& name) {
     return walk_directory(name, {[this](const std::string& file) { return check_file_named(file); },
                                  [this](const std::string& directory) {
+                                   if (!take_waiting()) return false;
                                    reporter_.start_file(directory);
                                    reporter_.cannot_open();
                                    write_error_line("Unable to open directory " + quoted(directory));
@@ -182,6 +234,7 @@ class report_run {
   bool check_list(const std::string& list_name) {
     if (list_name == "-") {
       if (!open_input(list_, platform::standard_input(), false)) {
+        if (!take_waiting()) return false;
         write_error_line("Failed while parsing " + quoted(list_name));
         return false;
       }
@@ -190,11 +243,13 @@ class report_run {
         case open_status::opened:
           break;
         case open_status::cannot_open:
+          if (!take_waiting()) return false;
           write_error_line("Unable to open file list " + quoted(list_name));
           trouble_ = true;
           return true;
         case open_status::read_failed:
           close_input(list_);
+          if (!take_waiting()) return false;
           write_error_line("Failed while parsing " + quoted(list_name));
           return false;
       }
@@ -213,6 +268,7 @@ class report_run {
           return true;
         case read_status::error:
           close_input(list_);
+          if (!take_waiting()) return false;
           write_error_line("Failed while parsing " + quoted(list_name));
           return false;
       }
@@ -221,10 +277,11 @@ class report_run {
 
   // Read as a named file is, a block at a time: any size in little memory.
   bool check_standard_input() {
+    if (!take_waiting()) return false;
     const platform::input_handle input = platform::standard_input();
     if (!not_the_report(given_.stdin_name, input)) return false;
     reporter_.start_file(given_.stdin_name);
-    const check_outcome outcome = stylo::check_input(given_.stdin_name, input, reporter_);
+    const check_outcome outcome = checker_.check_input(given_.stdin_name, input, reporter_);
     if (outcome == check_outcome::read_failed) {
       write_error_line("Failed while parsing '-'");
       return false;
@@ -239,6 +296,7 @@ class report_run {
     if (!output_.replaces_a_file()) return true;
     platform::file_facts facts;
     if (platform::facts_of(input, facts) != 0 || !output_.is_file(facts)) return true;
+    if (!take_waiting()) return false;
     write_error_line("The report " + output_.destination() + " would overwrite " + quoted(name) +
                      ", which it checks: nothing written");
     return false;
@@ -248,6 +306,8 @@ class report_run {
   report_output& output_;
   finding_reporter reporter_;
   line_reader list_;
+  checker checker_;  // for one job, and for standard input
+  std::optional<check_pool> pool_;
   file_fixer fixer_;
   std::uint64_t fixes_ = 0, files_fixed_ = 0;
   bool trouble_ = false;
@@ -302,10 +362,11 @@ int run_report(const std::vector<std::string>& arguments) {
     return 2;
   }
   const std::unique_ptr<report_format> format = make_format(given.format, output.text());
-  report_run run(given, *format, output, known ? &*known : nullptr);
+  const unsigned jobs = given.jobs != 0 ? given.jobs : platform::usable_processors();
+  report_run run(given, *format, output, known ? &*known : nullptr, jobs);
   format->begin();
-  for (const input& each : given.inputs) {
-    if (!run.check_input(each)) {
+  for (std::size_t i = 0; i <= given.inputs.size(); ++i) {
+    if (!(i < given.inputs.size() ? run.check_input(given.inputs[i]) : run.finish())) {
       const int error = output.error();
       output.abandon();
       if (error != 0) {

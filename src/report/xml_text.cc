@@ -1,6 +1,6 @@
 #include "report/xml_text.h"
 
-#include "report/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace stylo::report {
 namespace {

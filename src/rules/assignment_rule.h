@@ -4,30 +4,18 @@
 
 #include <string_view>
 
+#include "rules/rule_catalog.h"
+
 namespace stylo {
 
-/// Examines the character under the cursor. Moves the cursor only after
-/// "==!", onto the second '=', so that the "=!" inside it is not reported a
-/// second time.
-void check_assignment_operator();
-
-/// An operator the rule reports, and the one it suggests instead.
-struct misspelling {
-  std::string_view found;
-  std::string_view suggested;
-};
-
-/// The misspelling an '=' makes with the byte after it, if any (`found` is
-/// empty otherwise). "==!" is looked for apart: it needs two bytes ahead.
-constexpr misspelling misspelling_after(char next) {
-  switch (next) {
-    case '!': return {"=!", "!="};
-    case '+': return {"=+", "+="};
-    case '-': return {"=-", "-="};
-    default: return {};
+/// The misspelling an '=' makes with the two bytes after it, if any
+/// (`found` is empty otherwise). The scan passes '\n' for a byte past the
+/// end of the line, so an operator split over two lines is never one.
+constexpr misspelling misspelling_after(char next, char after_next) {
+  for (const misspelling& m : reversed_operators) {
+    if (m.found[1] == next && (m.found.size() == 2 || m.found[2] == after_next)) return m;
   }
+  return {};
 }
-
-inline constexpr misspelling double_equals_bang{"==!", "!="};
 
 }  // namespace stylo

@@ -1,11 +1,6 @@
 #include "rules/warnings.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <optional>
-
-#include "rules/finding.h"
-#include "scanner/source_cursor.h"
 
 namespace stylo {
 namespace {
@@ -28,40 +23,28 @@ class message_text {
   std::size_t length_ = 0;
 };
 
-void hand_over(rule_id rule, std::size_t first, std::size_t length, std::string_view subject,
-               std::string_view suggested, std::string_view message, std::optional<fix_edit> fix) {
-  const cursor_state& c = source_cursor;
-  if (c.sink == nullptr) return;
-  c.sink->take({rule, c.file_name, c.line_number, first + 1, first + 1 + length, c.line_buffer, subject, suggested,
-                message, fix});
-}
-
-// The offset in the file of the byte under the cursor.
-std::uint64_t offset_at_cursor() {
-  const cursor_state& c = source_cursor;
-  return input_offset(c.input, c.line_buffer.data() + c.column);
-}
-
 }  // namespace
 
-void report_keyword_warning(std::string_view keyword) {
+void report_keyword_warning(finding_sink& sink, const finding_line& line, std::size_t paren, std::string_view keyword) {
   message_text message;
   message << "(style) Devrait mettre un espace entre '" << keyword << "' et la parenthese. [guide 80]  [QVS]";
   // The finding is the keyword and the parenthesis against it. What was
   // meant is never in doubt: a blank before the parenthesis. This and the
   // operator's none below are the only places that say which findings an
   // automatic fix may remove.
-  hand_over(rule_id::keyword_space, source_cursor.column - keyword.size(), keyword.size() + 1, keyword, {},
-            message.view(), fix_edit{offset_at_cursor(), 0, " "});
+  const std::size_t first = paren - keyword.size();
+  sink.take({rule_id::keyword_space, line.file_name, line.number, first + 1, paren + 2, line.text, keyword, {},
+             message.view(), fix_edit{line.offset + paren, 0, " "}});
 }
 
-void report_operator_warning(std::string_view found, std::string_view suggested) {
+void report_operator_warning(finding_sink& sink, const finding_line& line, std::size_t at, const misspelling& m) {
   message_text message;
-  message << "'" << found << "' devrait probablement etre '" << suggested << "'; sinon, ajoutez un espace entre.  [QVS]";
+  message << "'" << m.found << "' devrait probablement etre '" << m.suggested
+          << "'; sinon, ajoutez un espace entre.  [QVS]";
   // Whether "x=-1" meant "x = -1" or "x -= 1" only its author knows: no
   // automatic fix.
-  hand_over(rule_id::reversed_operator, source_cursor.column, found.size(), found, suggested, message.view(),
-            std::nullopt);
+  sink.take({rule_id::reversed_operator, line.file_name, line.number, at + 1, at + 1 + m.found.size(), line.text,
+             m.found, m.suggested, message.view(), std::nullopt});
 }
 
 }  // namespace stylo

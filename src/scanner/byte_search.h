@@ -35,6 +35,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "rules/rule_catalog.h"
 #include "scanner/bit_ops.h"
 
 #if defined(__SSE2__)
@@ -94,15 +95,34 @@ struct code_window {
 /// table, for the letter before it in the other. A '(' may end a keyword
 /// where the bytes before it have a bit in common. Each 16-byte table is
 /// repeated for every 128-bit lane, as the byte shuffles look up per lane.
-inline constexpr std::array<char, 64> nibble_bits(const char (&letters)[5]) {
+/// Made from the keyword table (rules/rule_catalog.h): `which` is 1 for the
+/// last letter, 0 for the one before it. Eight keywords at most, a bit each.
+inline constexpr std::array<char, 64> nibble_bits(unsigned which) {
+  static_assert(keyword_endings.size() <= 8, "one bit of a byte per keyword");
   std::array<char, 64> table{};
-  for (unsigned k = 0; k < 4; ++k) {
-    for (unsigned lane = 0; lane < 64; lane += 16) table[lane + (letters[k] & 15)] |= static_cast<char>(1 << k);
+  for (unsigned k = 0; k < keyword_endings.size(); ++k) {
+    const char letter = keyword_endings[k][which];
+    for (unsigned lane = 0; lane < 64; lane += 16) table[lane + (letter & 15)] |= static_cast<char>(1 << k);
   }
   return table;
 }
-alignas(64) inline constexpr std::array<char, 64> keyword_last_letters = nibble_bits("frhe");
-alignas(64) inline constexpr std::array<char, 64> keyword_letters_before_last = nibble_bits("iocl");
+alignas(64) inline constexpr std::array<char, 64> keyword_last_letters = nibble_bits(1);
+alignas(64) inline constexpr std::array<char, 64> keyword_letters_before_last = nibble_bits(0);
+
+/// The letter pairs and operators written out by hand in the searches below
+/// (the portable and SSE2 comparisons, and the '=' stops of all four): the
+/// build fails here when the rules' table says otherwise, until the
+/// searches are taught the change.
+constexpr bool keyword_endings_are(const char* const (&pairs)[4]) {
+  if (keyword_endings.size() != 4) return false;
+  for (std::size_t k = 0; k < 4; ++k) {
+    if (keyword_endings[k][0] != pairs[k][0] || keyword_endings[k][1] != pairs[k][1]) return false;
+  }
+  return true;
+}
+static_assert(keyword_endings_are({"if", "ch", "or", "le"}),
+              "the byte searches look for '(' after exactly these letter pairs");
+static_assert(operators_are("!+-", "==!"), "the byte searches look for '=' before exactly these bytes");
 
 /// Byte by byte: the fallback, and the reference the tests compare with.
 struct portable_search {
@@ -164,7 +184,7 @@ struct portable_search {
   static std::uint64_t keyword_lookalikes(const char* p) {
     return mask_of(p, [](const char* at) {
       const auto low = [](char c) { return static_cast<unsigned char>(c) < 0x80 ? c & 15 : -1; };
-      for (const char* pair : {"if", "or", "ch", "le"}) {
+      for (const std::array<char, 2>& pair : keyword_endings) {
         if (*at == '(' && low(at[-2]) == (pair[0] & 15) && low(at[-1]) == (pair[1] & 15)) return true;
       }
       return false;
@@ -476,14 +496,11 @@ struct avx2_search {
 /// True when the processor runs the AVX2 searches.
 inline bool avx2_available() { return __builtin_cpu_supports("avx2"); }
 
-/// Each byte value 64 times over, for the AVX-512 comparisons. Filled at
-/// compile time but not const, so that the compiler reads a row as the
-/// comparison's operand rather than rebuilding it in a register each time.
-alignas(64) inline std::array<std::array<char, 64>, 256> byte_splats = [] {
-  std::array<std::array<char, 64>, 256> rows{};
-  for (unsigned c = 0; c < 256; ++c) rows[c].fill(static_cast<char>(c));
-  return rows;
-}();
+/// Each byte value 64 times over, for the AVX-512 comparisons. Defined in
+/// byte_search.cc, out of the compiler's sight here, so that it reads a row
+/// as the comparison's operand rather than rebuilding it in a register
+/// before each comparison, as it does with a constant it can see.
+extern const std::array<std::array<char, 64>, 256> byte_splats;
 
 /// 64 bytes at a time: one register per window, with the comparisons giving
 /// the window's mask directly; chosen at run time like the AVX2 ones.

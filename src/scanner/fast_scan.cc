@@ -33,6 +33,7 @@
 
 #include "rules/assignment_rule.h"
 #include "rules/keyword_rule.h"
+#include "rules/rule_catalog.h"
 #include "rules/warnings.h"
 #include "scanner/bit_ops.h"
 #include "scanner/byte_search.h"
@@ -115,9 +116,8 @@ unsigned first_bit(std::uint64_t mask) { return mask == 0 ? 64 : lowest_bit(mask
 /// empty view; `start` is the start of the buffer, before which nothing may
 /// be read.
 inline std::string_view keyword_before(const char* start, const char* paren) {
-  constexpr std::ptrdiff_t longest_keyword = 6;
   const char* word = paren;
-  while (word > start && paren - word <= longest_keyword && is_word_char(word[-1])) --word;
+  while (word > start && paren - word <= static_cast<std::ptrdiff_t>(longest_keyword) && is_word_char(word[-1])) --word;
   if (word > start && is_word_char(word[-1])) return {};  // part of a longer word
   const std::string_view candidate(word, static_cast<std::size_t>(paren - word));
   return is_control_keyword(candidate) ? candidate : std::string_view{};
@@ -438,7 +438,8 @@ STYLO_ALWAYS_INLINE const char* scan_to_finding(const char* const start, const c
 /// line on entry, and is brought up to date only where a warning needs it,
 /// with the start of the warning's line for its column.
 template <typename search>
-STYLO_ALWAYS_INLINE void scan_lines(const char* const start, const char* const end, scan_state& state) {
+STYLO_ALWAYS_INLINE void scan_lines(cursor_state& c, const char* const start, const char* const end,
+                                    scan_state& state) {
   // Buffers hold whole lines, so a skip that goes on from the previous
   // buffer starts at `start`.
   state.skip_from = start;
@@ -454,7 +455,7 @@ STYLO_ALWAYS_INLINE void scan_lines(const char* const start, const char* const e
     // once, by one search or the other.
     const char* const after_lf = line_start_before<search>(counted, stop);
     if (after_lf > counted) {
-      source_cursor.line_number += search::count_line_feeds(counted, after_lf);
+      c.line_number += search::count_line_feeds(counted, after_lf);
       line_start = after_lf;
       line_end = nullptr;
     }
@@ -466,17 +467,16 @@ STYLO_ALWAYS_INLINE void scan_lines(const char* const start, const char* const e
       line_end = lf == nullptr ? end : static_cast<const char*>(lf);
       if (lf != nullptr && line_end > line_start && line_end[-1] == '\r') --line_end;
     }
-    source_cursor.line_buffer = std::string_view(line_start, static_cast<std::size_t>(line_end - line_start));
-    source_cursor.column = static_cast<std::size_t>(stop - line_start);
+    c.line_buffer = std::string_view(line_start, static_cast<std::size_t>(line_end - line_start));
+    c.column = static_cast<std::size_t>(stop - line_start);
     from = stop + 1;
     if (*stop == '(') {
-      report_keyword_warning(keyword_before(start, stop));
-    } else if (stop[1] == '=') {
-      report_operator_warning(double_equals_bang.found, double_equals_bang.suggested);
-      from = stop + 2;  // the second '=' is not examined again
+      report_keyword_warning(*c.sink, c.line(), c.column, keyword_before(start, stop));
     } else {
-      const misspelling m = misspelling_after(stop[1]);
-      report_operator_warning(m.found, m.suggested);
+      // A stop is a finding, so the bytes after an '=' are in its line.
+      const misspelling m = misspelling_after(stop[1], stop[2]);
+      report_operator_warning(*c.sink, c.line(), c.column, m);
+      if (m.found.size() == 3) from = stop + 2;  // the second '=' of "==!" is not examined again
     }
   }
 }
@@ -485,25 +485,24 @@ STYLO_ALWAYS_INLINE void scan_lines(const char* const start, const char* const e
 // compiled for AVX2 as a whole, so that the searches inline into it and keep
 // their constants in registers.
 template <typename search>
-void scan_lines_with(const char* start, const char* end, scan_state& state) {
-  scan_lines<search>(start, end, state);
+void scan_lines_with(cursor_state& c, const char* start, const char* end, scan_state& state) {
+  scan_lines<search>(c, start, end, state);
 }
 #if defined(STYLO_HAVE_X86_SEARCHES)
 template <>
-__attribute__((target("avx2"))) void scan_lines_with<avx2_search>(const char* start, const char* end,
-                                                                  scan_state& state) {
-  scan_lines<avx2_search>(start, end, state);
+__attribute__((target("avx2"))) void scan_lines_with<avx2_search>(cursor_state& c, const char* start,
+                                                                  const char* end, scan_state& state) {
+  scan_lines<avx2_search>(c, start, end, state);
 }
 template <>
-STYLO_AVX512 void scan_lines_with<avx512_search>(
-    const char* start, const char* end, scan_state& state) {
-  scan_lines<avx512_search>(start, end, state);
+STYLO_AVX512 void scan_lines_with<avx512_search>(cursor_state& c, const char* start, const char* end,
+                                                 scan_state& state) {
+  scan_lines<avx512_search>(c, start, end, state);
 }
 #endif
 
 template <typename search>
-void scan_file_with() {
-  cursor_state& c = source_cursor;
+void scan_file_with(cursor_state& c) {
   scan_state state;
   std::uint64_t first_line = 1;  // the number of the first line of each buffer
   std::string_view lines;
@@ -512,7 +511,7 @@ void scan_file_with() {
     switch (read_lines(c.input, lines, line_feeds)) {
       case read_status::line:
         c.line_number = first_line;
-        scan_lines_with<search>(lines.data(), lines.data() + lines.size(), state);
+        scan_lines_with<search>(c, lines.data(), lines.data() + lines.size(), state);
         first_line += line_feeds;
         break;
       case read_status::end:
@@ -530,34 +529,36 @@ void scan_file_with() {
 
 }  // namespace
 
-void scan_file_fast() {
+void scan_file_fast(cursor_state& c) {
 #if defined(STYLO_HAVE_X86_SEARCHES)
+  // What the processor offers never changes: asked once, by whichever
+  // thread comes first (a thread-safe initialisation).
   static const bool avx512 = avx512_available();
-  if (avx512) return scan_file_with<avx512_search>();
+  if (avx512) return scan_file_with<avx512_search>(c);
   static const bool avx2 = avx2_available();
-  if (avx2) return scan_file_with<avx2_search>();
+  if (avx2) return scan_file_with<avx2_search>(c);
 #endif
 #if defined(__SSE2__)
-  scan_file_with<sse2_search>();
+  scan_file_with<sse2_search>(c);
 #else
-  scan_file_with<portable_search>();
+  scan_file_with<portable_search>(c);
 #endif
 }
 
-void scan_file_fast_with(byte_searches searches) {
+void scan_file_fast_with(cursor_state& c, byte_searches searches) {
   switch (searches) {
 #if defined(STYLO_HAVE_X86_SEARCHES)
     case byte_searches::avx2:
-      return scan_file_with<avx2_search>();
+      return scan_file_with<avx2_search>(c);
     case byte_searches::avx512:
-      return scan_file_with<avx512_search>();
+      return scan_file_with<avx512_search>(c);
 #endif
 #if defined(__SSE2__)
     case byte_searches::sse2:
-      return scan_file_with<sse2_search>();
+      return scan_file_with<sse2_search>(c);
 #endif
     default:
-      return scan_file_with<portable_search>();
+      return scan_file_with<portable_search>(c);
   }
 }
 

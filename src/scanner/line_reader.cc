@@ -119,6 +119,14 @@ void close_input(line_reader& reader) {
   reader.owns_input = false;
 }
 
+void release_input(line_reader& reader) {
+  close_input(reader);
+  if (reader.buffer != nullptr) platform::free_buffer_block(reader.buffer - buffer_padding, reader.capacity + 2 * buffer_padding);
+  reader.buffer = nullptr;
+  reader.capacity = 0;
+  reader.begin = reader.end = 0;
+}
+
 bool load_text(line_reader& reader, std::string_view text) {
   if (reader.buffer == nullptr || reader.capacity < text.size()) {
     if (!grow_buffer(reader, text.size() < initial_capacity ? initial_capacity : text.size())) return false;

@@ -19,8 +19,8 @@
 namespace stylo {
 
 /// One input being read line by line. The buffer is allocated on first use
-/// and kept for the whole run, so that reading file after file allocates
-/// nothing; it grows only when a single line does not fit in it.
+/// and kept until `release_input`, so that reading file after file
+/// allocates nothing; it grows only when a single line does not fit in it.
 struct line_reader {
   platform::input_handle input = platform::no_input;
   bool owns_input = false;   ///< close `input` when it is done with
@@ -75,6 +75,10 @@ bool load_text(line_reader& reader, std::string_view text);
 
 /// Closes the input if the reader owns it, and forgets it.
 void close_input(line_reader& reader);
+
+/// Closes the input as `close_input` does and gives the buffer back: for a
+/// reader whose owner is done with it.
+void release_input(line_reader& reader);
 
 /// Reads more data without handing out a line: tells an unreadable input
 /// (on Linux, a directory sets `not_a_file` here) before anything is scanned.

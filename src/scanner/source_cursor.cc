@@ -2,10 +2,7 @@
 
 namespace stylo {
 
-cursor_state source_cursor;
-
-bool read_next_line() {
-  cursor_state& c = source_cursor;
+bool read_next_line(cursor_state& c) {
   if (c.input.met_end) {
     c.end_flag = true;
     return false;
@@ -28,17 +25,15 @@ bool read_next_line() {
   return false;
 }
 
-open_status open_source(std::string_view name) {
-  cursor_state& c = source_cursor;
-  close_source();
+open_status open_source(cursor_state& c, std::string_view name) {
+  close_source(c);
   c.file_name = name;
   return open_file(c.input, name);
 }
 
-void close_source() { close_input(source_cursor.input); }
+void close_source(cursor_state& c) { close_input(c.input); }
 
-void reset_cursor() {
-  cursor_state& c = source_cursor;
+void reset_cursor(cursor_state& c) {
   c.end_flag = false;
   c.read_failed = false;
   c.line_number = 0;

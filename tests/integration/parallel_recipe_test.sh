@@ -4,11 +4,14 @@
 # many files with awkward names and many warnings each, and checks them
 # against one run of the whole-tree recipe: the streaming one must give every
 # line whole, the same lines, each file's in the same order; the split one
-# exactly the same output. A failing stylo must fail both.
-# Usage: parallel_recipe_test.sh <source dir> <built stylo>
+# exactly the same output. A failing stylo must fail both. Given
+# stylo-report, also the CI matrix recipe: each shard's SARIF, together,
+# holds every result of one run over the whole tree, each once.
+# Usage: parallel_recipe_test.sh <source dir> <built stylo> [<built stylo-report>]
 set -u
 src=$1
 stylo_bin=$2
+report_bin=${3:-}
 readme=$src/README.md
 
 for tool in git xargs split; do
@@ -26,8 +29,11 @@ in_order="dir=\$(mktemp -d) &&
   split -n l/4 \"\$dir/list\" \"\$dir/piece.\" &&
   printf '%s\\n' \"\$dir\"/piece.* | xargs -d '\\n' -P 4 -I{} sh -c 'stylo --file-list=\"\$1\" > \"\$1.out\" 2>&1' _ {}
 status=\$?; cat \"\$dir\"/piece.*.out; rm -r \"\$dir\"; [ \"\$status\" -eq 0 ]"
+# One shard of four, as a CI matrix job runs it (the README's YAML line,
+# its matrix value set by the test).
+shard="    run: git ls-files -z -- '*.c' '*.h' | tr '\\0' '\\n' | awk -v n=4 -v i=\${{ matrix.shard }} 'NR % n == i' | stylo-report --format=sarif --output=stylo.sarif --file-list=-"
 # The recipes run here are those the README shows, line for line.
-printf '%s\n%s\n%s\n' "$whole_tree" "$streaming" "$in_order" | while IFS= read -r line; do
+printf '%s\n%s\n%s\n%s\n' "$whole_tree" "$streaming" "$in_order" "$shard" | while IFS= read -r line; do
   grep -qxF -- "$line" "$readme" || echo "$line"
 done > "${TMPDIR:-/tmp}/stylo_parallel_missing.$$"
 while IFS= read -r line; do fail "README does not show: $line"; done < "${TMPDIR:-/tmp}/stylo_parallel_missing.$$"
@@ -101,6 +107,34 @@ status=$?
 for recipe in "$streaming" "$in_order"; do
   STYLO_TEST_FAIL=1 sh -c "$recipe" > /dev/null 2>&1 && fail "a failing stylo leaves this recipe's status 0: $recipe"
 done
+
+if [ -n "$report_bin" ] && command -v python3 >/dev/null; then
+  ln -s "$report_bin" "$work/bin/stylo-report"
+  command=$(printf '%s\n' "$shard" | sed 's/^    run: //')
+  git ls-files -z -- '*.c' '*.h' | tr '\0' '\n' | stylo-report --format=sarif --output="$work/whole.sarif" --file-list=- 2>/dev/null
+  rm -rf "$work/shards" && mkdir "$work/shards"
+  for i in 0 1 2 3; do
+    sh -c "$(printf '%s\n' "$command" | sed "s/\${{ matrix.shard }}/$i/")" 2>/dev/null
+    [ -f stylo.sarif ] && mv stylo.sarif "$work/shards/$i.sarif" || fail "shard $i wrote no SARIF"
+  done
+  python3 - "$work" <<'PY' || fail "the shards' SARIF is not one run's"
+import json, sys
+work = sys.argv[1]
+def results(path):
+    with open(path, encoding="utf-8") as f:
+        run = json.load(f)["runs"][0]
+    return [(r["ruleId"], r["locations"][0]["physicalLocation"]["artifactLocation"]["uri"],
+             r["locations"][0]["physicalLocation"]["region"]["startLine"],
+             r["locations"][0]["physicalLocation"]["region"]["startColumn"]) for r in run["results"]]
+shards = [results(f"{work}/shards/{i}.sarif") for i in range(4)]
+whole = results(f"{work}/whole.sarif")
+joined = sorted(r for shard in shards for r in shard)
+assert all(shards), "a shard has no results"
+assert joined == sorted(whole), f"{len(joined)} results in the shards, {len(whole)} in one run"
+files = [{r[1] for r in shard} for shard in shards]
+assert sum(len(f) for f in files) == len(set().union(*files)), "a file in two shards"
+PY
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failure(s)"

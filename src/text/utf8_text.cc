@@ -1,6 +1,6 @@
-#include "report/utf8_text.h"
+#include "text/utf8_text.h"
 
-namespace stylo::report {
+namespace stylo {
 namespace {
 
 bool continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
@@ -50,11 +50,7 @@ char32_t utf8_code_point(std::string_view text, std::size_t at, std::size_t leng
   }
 }
 
-namespace {
-
-// UTF-16 code units of the characters in bytes [from, to) of `line`, `from`
-// on a character's start; any byte past the line counts one.
-std::uint64_t units_between(std::string_view line, std::size_t from, std::size_t to) {
+std::uint64_t utf16_units_between(std::string_view line, std::size_t from, std::size_t to) {
   const std::size_t stop = to < line.size() ? to : line.size();
   std::uint64_t units = 0;
   std::size_t at = from;
@@ -67,10 +63,8 @@ std::uint64_t units_between(std::string_view line, std::size_t from, std::size_t
   return units + (to > stop ? to - stop : 0);
 }
 
-}  // namespace
-
 std::uint64_t utf16_column(std::string_view line, std::size_t byte_column) {
-  return 1 + units_between(line, 0, byte_column - 1);
+  return 1 + utf16_units_between(line, 0, byte_column - 1);
 }
 
 std::uint64_t utf16_columns::column(std::uint64_t line_number, std::string_view line, std::size_t byte_column) {
@@ -79,9 +73,9 @@ std::uint64_t utf16_columns::column(std::uint64_t line_number, std::string_view 
     byte_column_ = 1;
     units_column_ = 1;
   }
-  units_column_ += units_between(line, byte_column_ - 1, byte_column - 1);
+  units_column_ += utf16_units_between(line, byte_column_ - 1, byte_column - 1);
   byte_column_ = byte_column;
   return units_column_;
 }
 
-}  // namespace stylo::report
+}  // namespace stylo

@@ -1,16 +1,17 @@
 #pragma once
-/// UTF-8 as the reports meet it: names and lines are bytes, most of them
-/// UTF-8, some not. A byte that starts no well-formed UTF-8 sequence (a
-/// stray continuation byte, an overlong form, a surrogate, past U+10FFFF, a
-/// sequence cut short) counts as one character of its own, which text
-/// formats show as U+FFFD.
+/// UTF-8 as the companion programs meet it (stylo-report's names and lines,
+/// stylo-lsp's documents): bytes, most of them UTF-8, some not. A byte that
+/// starts no well-formed UTF-8 sequence (a stray continuation byte, an
+/// overlong form, a surrogate, past U+10FFFF, a sequence cut short) counts
+/// as one character of its own, which text formats show as U+FFFD and which
+/// is one UTF-16 code unit, as editors that keep the raw bytes count it.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace stylo::report {
+namespace stylo {
 
 /// The length (1-4) of the well-formed UTF-8 sequence at `text[at]`, or 0
 /// when the byte there starts none.
@@ -28,6 +29,10 @@ inline constexpr std::string_view replacement_character = "\xEF\xBF\xBD";
 /// two, a byte that is not UTF-8 one (as the U+FFFD that stands for it).
 std::uint64_t utf16_column(std::string_view line, std::size_t byte_column);
 
+/// The UTF-16 code units of the characters in bytes [from, to) of `text`,
+/// `from` on a character's start; each byte past the text counts one.
+std::uint64_t utf16_units_between(std::string_view text, std::size_t from, std::size_t to);
+
 /// `utf16_column` for findings in the order found: several findings on one
 /// line (which may be very long) go on counting from the one before, so a
 /// line is counted through once, not once per finding.
@@ -42,4 +47,4 @@ class utf16_columns {
   std::uint64_t units_column_ = 1;
 };
 
-}  // namespace stylo::report
+}  // namespace stylo

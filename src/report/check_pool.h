@@ -1,0 +1,72 @@
+#pragma once
+/// Threads that check files side by side, each with its own checker, while
+/// the report takes the results one at a time in the order the files were
+/// given.
+///
+/// Files are claimed in that order, so the one whose turn it is has always
+/// been claimed: the report never waits on a file no thread is checking.
+/// What waits is bounded: at most `window` files given and not yet taken,
+/// and no new file is claimed while the results waiting hold more than
+/// `held_bytes` (the file whose turn it is still goes ahead, so a file with
+/// very many findings slows the others rather than being held up).
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "report/file_check.h"
+
+namespace stylo::report {
+
+class check_pool {
+ public:
+  check_pool(unsigned threads, std::size_t window, std::size_t held_bytes);
+  /// Stops the threads once each has finished the file it is checking;
+  /// results not taken are dropped.
+  ~check_pool();
+  check_pool(const check_pool&) = delete;
+  check_pool& operator=(const check_pool&) = delete;
+
+  /// Whether `add` may be called: fewer than `window` files waiting.
+  bool has_room() const { return waiting_ < window_; }
+  bool empty() const { return waiting_ == 0; }
+
+  /// Gives the next file to check. Only while `has_room()`.
+  void add(std::string name);
+
+  /// Whether the file whose turn it is has been checked (never waits).
+  bool next_ready();
+
+  /// Waits until the file whose turn it is has been checked, and hands over
+  /// its result. Only while not `empty()`.
+  std::unique_ptr<file_check> take_next();
+
+ private:
+  struct task {
+    std::unique_ptr<file_check> check = std::make_unique<file_check>();
+    bool done = false;
+    std::size_t bytes = 0;  ///< `held_bytes` of the result, once done
+  };
+
+  void work();
+
+  const std::size_t window_;
+  const std::size_t held_limit_;
+  std::size_t waiting_ = 0;  ///< given and not taken; only the report's thread changes it
+
+  std::mutex mutex_;
+  std::condition_variable work_ready_;  ///< a file to claim, room to claim it, or the end
+  std::condition_variable task_done_;   ///< a file has been checked
+  std::deque<task> tasks_;              ///< in order; the front's turn is next
+  std::size_t claimed_ = 0;             ///< the tasks at the front already claimed
+  std::size_t held_ = 0;                ///< bytes of results done and not taken
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace stylo::report

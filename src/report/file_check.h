@@ -1,0 +1,46 @@
+#pragma once
+/// One file's check as a unit of work: a name in, the outcome and the
+/// findings out, kept until the report takes them. Any thread may run it,
+/// with its own checker; the report takes the results in the order the
+/// files were given, so that the report is the same whichever thread
+/// checked which file, and however many there were.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/check.h"
+
+namespace stylo::report {
+
+/// A finding kept beyond the sink's `take`: its texts copied, its line's
+/// text once for all the findings on that line (a line may be long).
+struct kept_finding {
+  rule_id rule;
+  std::uint64_t line;
+  std::size_t column, end_column;
+  std::size_t line_text;  ///< index into `file_check::line_texts`
+  std::string subject, suggested, message;
+  std::optional<fix_edit> fix;  ///< its text a rule's constant, valid for the run
+};
+
+struct file_check {
+  std::string name;
+  check_outcome outcome = check_outcome::checked;
+  std::vector<kept_finding> findings;
+  std::vector<std::string> line_texts;
+
+  /// About how much memory the result holds, for the bound on results
+  /// waiting for their turn.
+  std::size_t held_bytes() const;
+
+  /// Checks the file `name` with `with`, keeping its findings.
+  void run(checker& with);
+
+  /// Hands the kept findings to `sink` in order, as the check did.
+  void replay(finding_sink& sink) const;
+};
+
+}  // namespace stylo::report
