@@ -9,6 +9,7 @@
 #include "report/baseline.h"
 #include "report/directory_walk.h"
 #include "report/file_fixer.h"
+#include "report/fix_batch.h"
 #include "report/finding_reporter.h"
 #include "report/options.h"
 #include "report/report_format.h"
@@ -56,6 +57,10 @@ class report_run {
   std::uint64_t fixes() const { return fixes_; }
   std::uint64_t files_fixed() const { return files_fixed_; }
 
+  /// With --fix, puts the last files in place and reports them: call after
+  /// the last input. False when the run must end.
+  bool finish() { return put_fixes_in_place(); }
+
  private:
   // What a check's outcome means for the report and the run.
   bool after_check(check_outcome outcome) {
@@ -83,11 +88,45 @@ class report_run {
     return after_check(check_file(name, reporter_));
   }
 
-  // The file fixed (or its diff written), then its findings reported as a
-  // plain check of the file as it now is would report them.
+  // With --diff: the diff written, then the findings of the fixed text
+  // reported, as a plain check of the file so fixed would report them.
+  // With --fix: the fixed text written beside the file, and the file taken
+  // into the batch, which reports it once it is in place.
   bool fix_file_named(const std::string& name) {
-    const file_fixer::result made = fixer_.fix_file(name, given_.fix);
+    file_fixer::result made = fixer_.fix_file(name, given_.fix);
+    if (given_.fix) {
+      const bool failed = made.what == file_fixer::status::read_failed;
+      batch_.add(name, std::move(made));
+      return failed || batch_.full() ? put_fixes_in_place() : true;
+    }
     reporter_.start_file(name);
+    switch (made.what) {
+      case file_fixer::status::fixed:
+        count_fixes(made);
+        if (!write_diff(name)) return false;
+        return after_check(check_text(name, fixer_.fixed(), reporter_));
+      case file_fixer::status::nothing_to_fix:
+        return after_check(check_file(name, reporter_));
+      default:
+        return report_outcome(name, made);
+    }
+  }
+
+  // The files of the batch put in place, then reported in order: each as a
+  // plain check of it as it now is would report it.
+  bool put_fixes_in_place() {
+    batch_.put_in_place();
+    bool go_on = true;
+    for (fix_batch::entry& each : batch_.entries()) {
+      if (!go_on) break;
+      reporter_.start_file(each.name);
+      go_on = report_outcome(each.name, each.made);
+    }
+    batch_.clear();
+    return go_on;
+  }
+
+  bool report_outcome(const std::string& name, const file_fixer::result& made) {
     switch (made.what) {
       case file_fixer::status::cannot_open:
         return after_check(check_outcome::cannot_open);
@@ -96,21 +135,20 @@ class report_run {
       case file_fixer::status::nothing_found:
         return after_check(check_outcome::checked);
       case file_fixer::status::nothing_to_fix:
-        return after_check(check_file(name, reporter_));
+        break;
       case file_fixer::status::fixed:
         count_fixes(made);
-        if (given_.diff && !write_diff(name)) return false;
-        return after_check(check_text(name, fixer_.fixed(), reporter_));
+        break;
       case file_fixer::status::changed_meanwhile:
         write_error_line("The file " + quoted(name) + " changed while it was being fixed: left as it was");
         trouble_ = true;
-        return after_check(check_file(name, reporter_));
+        break;
       case file_fixer::status::write_failed:
         write_error_line("Unable to write " + quoted(name) + ": " + platform::describe_error(made.error));
         trouble_ = true;
-        return after_check(check_text(name, fixer_.original(), reporter_));
+        break;
     }
-    return true;
+    return after_check(check_file(name, reporter_));
   }
 
   void count_fixes(const file_fixer::result& made) {
@@ -132,6 +170,7 @@ class report_run {
   // when there is nothing to fix), for editors and pipes; with --diff, the
   // diff. Read whole: the fixes are made on the whole text.
   bool fix_standard_input() {
+    if (!put_fixes_in_place()) return false;  // the files before it come first
     const platform::input_handle input = platform::standard_input();
     if (!not_the_report(given_.stdin_name, input)) return false;
     std::string text;
@@ -249,6 +288,7 @@ class report_run {
   finding_reporter reporter_;
   line_reader list_;
   file_fixer fixer_;
+  fix_batch batch_;
   std::uint64_t fixes_ = 0, files_fixed_ = 0;
   bool trouble_ = false;
 };
@@ -304,16 +344,20 @@ int run_report(const std::vector<std::string>& arguments) {
   const std::unique_ptr<report_format> format = make_format(given.format, output.text());
   report_run run(given, *format, output, known ? &*known : nullptr);
   format->begin();
+  bool completed = true;
   for (const input& each : given.inputs) {
-    if (!run.check_input(each)) {
-      const int error = output.error();
-      output.abandon();
-      if (error != 0) {
-        write_error_line("Failed while writing the report to " + output.destination() + ": " +
-                         platform::describe_error(error));
-      }
-      return 2;
+    completed = run.check_input(each);
+    if (!completed) break;
+  }
+  if (completed) completed = run.finish();
+  if (!completed) {
+    const int error = output.error();
+    output.abandon();
+    if (error != 0) {
+      write_error_line("Failed while writing the report to " + output.destination() + ": " +
+                       platform::describe_error(error));
     }
+    return 2;
   }
   format->end();
   if (const int error = output.finish(); error != 0) {
