@@ -36,3 +36,25 @@ void sync_directory_of(const std::string& name) {
 }
 
 }  // namespace stylo::platform
+
+namespace stylo::platform {
+
+void sync_directories_of(const std::vector<std::string>& names) {
+  // A syncfs commits the renames with everything else: one for each file
+  // system, where a directory's fsync costs a commit of its own.
+  std::vector<dev_t> synced;
+  for (const std::string& name : names) {
+    struct stat status;
+    if (::stat(name.c_str(), &status) != 0) continue;
+    bool done = false;
+    for (const dev_t each : synced) done = done || each == status.st_dev;
+    if (done) continue;
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) continue;
+    ::syncfs(fd);
+    ::close(fd);
+    synced.push_back(status.st_dev);
+  }
+}
+
+}  // namespace stylo::platform

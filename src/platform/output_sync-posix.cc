@@ -1,5 +1,6 @@
 #include "platform/output_sync.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -23,6 +24,21 @@ void sync_directory_of(const std::string& name) {
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
+}
+
+}  // namespace stylo::platform
+
+namespace stylo::platform {
+
+void sync_directories_of(const std::vector<std::string>& names) {
+  std::vector<std::string> directories;
+  for (const std::string& name : names) {
+    const std::size_t slash = name.rfind('/');
+    std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
+    if (std::find(directories.begin(), directories.end(), directory) != directories.end()) continue;
+    sync_directory_of(name);
+    directories.push_back(std::move(directory));
+  }
 }
 
 }  // namespace stylo::platform

@@ -14,3 +14,9 @@ int sync_outputs(const output_handle* files, std::size_t count) {
 void sync_directory_of(const std::string&) {}
 
 }  // namespace stylo::platform
+
+namespace stylo::platform {
+
+void sync_directories_of(const std::vector<std::string>&) {}
+
+}  // namespace stylo::platform

@@ -7,6 +7,8 @@
 /// costs one commit.
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "platform/file_output.h"
 
@@ -20,5 +22,9 @@ int sync_outputs(const output_handle* files, std::size_t count);
 /// should the machine stop. As best it can: some systems cannot, and on
 /// Windows the rename is written through already.
 void sync_directory_of(const std::string& name);
+
+/// The same for the directories of all of `names` (files just renamed into
+/// them), each once; on Linux, one syncfs for each file system.
+void sync_directories_of(const std::vector<std::string>& names);
 
 }  // namespace stylo::platform
