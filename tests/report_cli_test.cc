@@ -206,6 +206,15 @@ TEST(Report, OutputFileAndStandardInput) {
                           "kill -" + signal + " $!; wait $!; echo $?; ls out.txt*");
     EXPECT_EQ(r.out, signal == "INT" ? "130\n" : "143\n") << signal << ": " << r.err;
   }
+  // Stopped with fixed files written and not yet in place, while it waits
+  // for the rest of its list: no temporary file, the files as they were.
+  write("f1.c", "if(x)\n");
+  write("f2.c", "while(x)\n");
+  const outcome fixing = run("rm -f fifo; mkfifo fifo; exec 3<>fifo; printf 'f1.c\\nf2.c\\n' >&3; "
+                             "env --default-signal=INT REPORT --fix --file-list=fifo < /dev/null & "
+                             "for i in $(seq 50); do ls f2.c.tmp-* >/dev/null 2>&1 && break; sleep 0.1; done; "
+                             "ls *.tmp-* | wc -l; kill -INT $!; wait $!; echo $?; ls *.tmp-* 2>/dev/null; cat f1.c f2.c");
+  EXPECT_EQ(fixing.out, "2\n130\nif(x)\nwhile(x)\n") << fixing.err;
 
   if (!cli_harness::from_environment("STYLO_TEST_WRAPPER").empty() || !have("/usr/bin/time")) return;
   // 40 MB through a pipe, in under 8 MiB.
@@ -317,7 +326,8 @@ TEST(Report, FixAndDiff) {
   std::string names;
   for (const auto& f : files) {
     write("fix/" + f.name, f.before);
-    names += " " + quote(f.name);
+    names += ' ';
+    names += quote(f.name);
   }
   ASSERT_EQ(chmod(path("fix/crlf.c").c_str(), 0751), 0);
   for (const char* copy : {"by-git", "by-patch", "by-fix"}) run("cp -a fix " + std::string(copy));
