@@ -21,8 +21,13 @@ for target in scan list lsp report; do
   work="$root/build-fuzz/corpus-$target"
   mkdir -p "$work"
   log="$root/build-fuzz/$target.log"
+  # The language server's seeds include a message nested fifty thousand deep
+  # (deep enough to overflow the stack of any walk that recurses): its
+  # inputs may be as long as that seed, and the mutations of it.
+  limits=()
+  if [ "$target" = lsp ]; then limits=(-max_len=131072); fi
   echo "fuzzing $target for ${seconds}s"
-  if "$root/build-fuzz/stylo_${target}_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if "$root/build-fuzz/stylo_${target}_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "${limits[@]}" \
        -print_final_stats=1 -artifact_prefix="$root/build-fuzz/findings/$target-" \
        "$work" "$root/fuzz/corpus/$target" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")

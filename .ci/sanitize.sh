@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer
-# (clang++), any report being fatal.
+# The whole test suite built once with AddressSanitizer,
+# UndefinedBehaviorSanitizer and line coverage (g++ and gcov, summed by
+# gcovr): any sanitizer report is fatal, and the run fails below
+# STYLO_MIN_COVERAGE percent of src/'s lines (default 95). One build serves
+# both, since the same tests run for each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . .ci/lib.sh
-ensure_packages clang-14 libclang-rt-14-dev libgtest-dev cmake strace
+ensure_packages g++ gcovr libgtest-dev cmake strace nlohmann-json3-dev
 
-flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+minimum="${STYLO_MIN_COVERAGE:-95}"
+flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g -O0 --coverage"
+rm -rf build-check
+cmake -S . -B build-check -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ \
   -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags"
-cmake --build build-asan -j2
+cmake --build build-check -j2
 # A report ends the process with this status, so no report can pass as a
 # test's expected status 1.
 export ASAN_OPTIONS="exitcode=86:detect_leaks=1:strict_string_checks=1"
@@ -20,6 +25,12 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:exitcode=86"
 names=$(awk '/^TEST\(Cli, /{name=$2; sub(/\).*/, "", name)} /strace -f/ && name {print name}' tests/cli_test.cc |
   sort -u | paste -sd'|')
 traced="Cli\\.(${names})\$"
-ctest --test-dir build-asan --output-on-failure -E "$traced"
+ctest --test-dir build-check --output-on-failure -j2 -E "$traced"
 ASAN_OPTIONS="${ASAN_OPTIONS/detect_leaks=1/detect_leaks=0}" \
-  ctest --test-dir build-asan --output-on-failure -R "$traced"
+  ctest --test-dir build-check --output-on-failure -R "$traced"
+
+gcovr --root . --filter 'src/' --object-directory build-check \
+  --exclude-directories 'build-check/CMakeFiles/[0-9].*' \
+  --txt build-check/coverage.txt --json-summary build-check/coverage.json \
+  --fail-under-line "$minimum" --print-summary
+grep -v '100%' build-check/coverage.txt || true

@@ -13,7 +13,10 @@
 //   one read or many;
 // - the vectorised byte searches give the portable ones' answers (with, for
 //   those that look keywords up by low bits, the '(' that only look like a
-//   keyword's end that way).
+//   keyword's end that way);
+// - every scan gives each keyword finding its fix at the same offset in the
+//   file, a blank before its '('; the fixed text has no keyword finding, and
+//   without the blanks is the input.
 
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +28,7 @@
 
 #include "driver/warning_lines.h"
 #include "fuzz_support.h"
+#include "rules/fixes.h"
 #include "scanner/file_scan.h"
 #include "scanner/source_cursor.h"
 
@@ -109,6 +113,38 @@ struct reference_walk {
   }
 };
 
+// --- The fixes ----------------------------------------------------------------
+
+class keyword_count final : public stylo::finding_sink {
+ public:
+  void take(const stylo::finding& found) override { count += found.rule == stylo::rule_id::keyword_space; }
+  int count = 0;
+};
+
+// Each fix one blank before a '(' (the one right after the keyword); the
+// fixed text has no keyword finding left, and with the blanks taken out is
+// the input byte for byte.
+void check_fixes(std::string_view bytes, const std::vector<stylo::fix_edit>& fixes) {
+  for (const stylo::fix_edit& edit : fixes) {
+    if (edit.offset >= bytes.size() || bytes[edit.offset] != '(' || edit.length != 0 || edit.text != " ") {
+      fail("a fix is not one blank before a '('", std::to_string(edit.offset));
+    }
+  }
+  const std::string fixed = stylo::apply_fixes(bytes, fixes);
+  keyword_count left;
+  if (stylo::check_text("fixed", fixed, left) != stylo::check_outcome::checked) fail("check_text did not check", "");
+  if (left.count != 0) fail("the fixed text still has keyword findings", fixed);
+  std::string restored;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < fixes.size(); ++i) {
+    const std::size_t blank = static_cast<std::size_t>(fixes[i].offset) + i;
+    restored.append(fixed, from, blank - from);
+    from = blank + 1;
+  }
+  restored.append(fixed, from);
+  if (restored != bytes) fail("the fixed text without its blanks is not the input", fixed);
+}
+
 // --- The scans under test -----------------------------------------------------
 
 // Writes each finding's warning line, and keeps where it is (line, columns,
@@ -124,10 +160,16 @@ class place_sink final : public stylo::finding_sink {
         found.line_text.substr(found.column - 1, found.end_column - found.column) != expected) {
       fail("a finding's columns do not cover its text", std::string(found.line_text) + " / " + expected);
     }
+    if (found.fix.has_value() != (found.rule == stylo::rule_id::keyword_space)) {
+      fail("a finding's fix is not its rule's", std::string(found.line_text));
+    }
     places += std::to_string(found.line) + ":" + std::to_string(found.column) + "-" +
-              std::to_string(found.end_column) + "|" + std::string(found.line_text) + "\n";
+              std::to_string(found.end_column) + (found.fix ? "@" + std::to_string(found.fix->offset) : "") + "|" +
+              std::string(found.line_text) + "\n";
+    if (found.fix) fixes.push_back(*found.fix);
   }
   std::string places;
+  std::vector<stylo::fix_edit> fixes;  ///< of the scans since it was last cleared
 
  private:
   stylo::warning_line_sink lines_;
@@ -262,9 +304,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string path = file.path();
   const std::vector<std::string_view> lines = stylo_fuzz::text_lines(bytes);
 
+  sink().fixes.clear();
   const std::string plain = scan_named_file(path, [] { stylo::scan_file_plain(); });
   stylo_fuzz::check_warning_lines(plain, path, lines.size());
   const std::string plain_places = sink().places;
+  check_fixes(bytes, sink().fixes);
   // Called after each scan whose lines equal the plain scan's.
   auto same_places = [&](const char* what) {
     if (sink().places != plain_places) fail(what, describe("places", plain_places, sink().places));

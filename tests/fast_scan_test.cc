@@ -41,8 +41,12 @@ TEST(FastScan, AgreesWithPlainScanOnRandomText) {
   for (int round = 0; round < 3000; ++round) {
     const std::string text = random_text(rng, 1 + rng() % 120);
     const std::vector<std::string> expected = findings_of(scan_kind::plain, text);
+    const std::string places = stylo_test::last_places();
     for (scan_kind scan : stylo_test::fast_scans()) {
       ASSERT_EQ(findings_of(scan, text), expected)
+          << "round " << round << ", scan " << static_cast<int>(scan) << ": " << ::testing::PrintToString(text);
+      // The same columns and fix offsets too.
+      ASSERT_EQ(stylo_test::last_places(), places)
           << "round " << round << ", scan " << static_cast<int>(scan) << ": " << ::testing::PrintToString(text);
     }
   }
@@ -54,7 +58,11 @@ TEST(FastScan, AgreesAcrossReadBoundaries) {
   std::string text;
   while (text.size() < 3 * stylo::read_chunk) text += random_text(rng, 50) + "\n";
   const std::vector<std::string> expected = findings_of(scan_kind::plain, text);
-  for (scan_kind scan : stylo_test::fast_scans()) EXPECT_EQ(findings_of(scan, text), expected);
+  const std::string places = stylo_test::last_places();
+  for (scan_kind scan : stylo_test::fast_scans()) {
+    EXPECT_EQ(findings_of(scan, text), expected);
+    EXPECT_EQ(stylo_test::last_places(), places);
+  }
 }
 
 // Lines like those of real sources, at every alignment to the 64-byte

@@ -1,7 +1,9 @@
 // stylo-lsp in process: where findings land in the protocol's positions,
 // what each quick fix does, and the answer to each kind of malformed input.
 
+#include <algorithm>
 #include <cstdio>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,8 @@
 #include "lsp/code_actions.h"
 #include "lsp/findings.h"
 #include "lsp/framing.h"
+#include "lsp/line_edits.h"
+#include "lsp/positions.h"
 #include "lsp/server.h"
 
 namespace {
@@ -20,7 +24,9 @@ using stylo::lsp::position_encoding;
 // A server fed whole messages, its answers kept.
 struct session {
   std::vector<json> sent;
-  stylo::lsp::server server{[this](std::string_view body) { sent.push_back(json::parse(body)); }};
+  std::vector<std::string> notes;  // the server's own log
+  stylo::lsp::server server{[this](std::string_view body) { sent.push_back(json::parse(body)); },
+                            [this](std::string_view line) { notes.emplace_back(line); }};
 
   void send(const json& message) { server.handle(raw_dump(message)); }
   // JSON as an editor that keeps a document's raw bytes writes it: bytes
@@ -198,36 +204,148 @@ TEST(LspQuickFixes, EachFixRemovesExactlyItsFinding) {
   }
 }
 
-TEST(LspQuickFixes, FixAllInsertsEveryKeywordBlankAndNoOperatorFix) {
-  session s;
-  s.send({{"jsonrpc", "2.0"}, {"id", 0}, {"method", "initialize"},
-          {"params", {{"capabilities", {{"workspace", {{"workspaceEdit", {{"documentChanges", true}}}}}}}}}});
-  s.open("if(a) x=-1;\r\n\xF0\x9F\x98\x80 while(b)\n");
-  s.send({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "textDocument/codeAction"},
-          {"params", {{"textDocument", {{"uri", "file:///t.c"}}}, {"range", range(0, 0, 0, 0)},
-                      {"context", {{"diagnostics", json::array()}, {"only", {"source.fixAll"}}}}}}});
-  const json& actions = s.sent.back()["result"];
-  ASSERT_EQ(actions.size(), 1u);
-  EXPECT_EQ(actions[0]["kind"], "source.fixAll.stylo");
-  const json& change = actions[0]["edit"]["documentChanges"][0];
-  EXPECT_EQ(change["textDocument"]["version"], 1);
-  json starts = json::array();
-  for (const json& e : change["edits"]) starts.push_back({e["range"]["start"]["line"], e["range"]["start"]["character"], e["newText"]});
-  EXPECT_EQ(starts, json::parse(R"([[0,2," "],[1,8," "]])"));
+// How clients turn a position into a place in their text: by UTF-16 units
+// (as the protocol means), by characters (lsp-mode counts the UTF-16 units
+// it is given as characters) or by bytes (Vim's ALE); each stops at the
+// line's end.
+enum class client_count { utf16_units, characters, bytes };
+
+std::size_t client_offset(const std::string& text, const json& at, client_count count) {
+  const std::size_t start = stylo::lsp::offset_of(text, {at["line"].get<std::uint64_t>(), 0}, position_encoding::utf8);
+  const std::size_t end = stylo::lsp::line_at(text, start).end;
+  std::uint64_t left = at["character"].get<std::uint64_t>();
+  std::size_t offset = start;
+  while (left > 0 && offset < end) {
+    const std::size_t length = stylo::lsp::utf8_sequence_length(std::string_view(text).substr(offset, end - offset));
+    const std::size_t bytes = length == 0 ? 1 : length;
+    const std::uint64_t units = count == client_count::bytes ? bytes : count == client_count::utf16_units && bytes == 4 ? 2 : 1;
+    if (units > left) break;
+    left -= units;
+    offset += bytes;
+  }
+  return offset;
 }
+
+// The text after a client applies `edits`, all placed in the text before.
+std::string applied_as(std::string text, const json& edits, client_count count) {
+  std::vector<std::tuple<std::size_t, std::size_t, std::string>> placed;
+  for (const json& e : edits) {
+    placed.emplace_back(client_offset(text, e["range"]["start"], count), client_offset(text, e["range"]["end"], count),
+                        e["newText"].get<std::string>());
+  }
+  std::sort(placed.begin(), placed.end());
+  for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
+    text.replace(std::get<0>(*it), std::get<1>(*it) - std::get<0>(*it), std::get<2>(*it));
+  }
+  return text;
+}
+
+std::size_t keyword_findings(const std::string& text) {
+  std::vector<stylo::lsp::located_finding> findings;
+  stylo::lsp::find_in(text, findings);
+  return static_cast<std::size_t>(std::count_if(findings.begin(), findings.end(), [](const auto& f) {
+    return f.rule == stylo::rule_id::keyword_space;
+  }));
+}
+
+struct whole_line_case {
+  const char* name;
+  std::string text;
+  std::string fixed;       // after fix-all
+  std::size_t line_edits;  // fix-all's edits: one per changed line
+};
+
+// Every fix replaces whole lines, so that it lands right whichever way the
+// client counts columns; and a request a few columns off the finding, or
+// anywhere on its line, still gets the line's fixes.
+TEST(LspQuickFixes, WholeLinesLandRightInEveryClient) {
+  const std::vector<whole_line_case> cases = {
+      {"CR LF, an emoji before the keyword", "if(a) x=-1;\r\n\xF0\x9F\x98\x80 while(b)\n",
+       "if (a) x=-1;\r\n\xF0\x9F\x98\x80 while (b)\n", 2},
+      {"last line without line end, two findings on it", "x;\n\xC3\xA9 if(a) for(;;)", "x;\n\xC3\xA9 if (a) for (;;)", 1},
+      {"lone CRs end the protocol's lines", "if(a)\rwhile(b)\r", "if (a)\rwhile (b)\r", 2},
+      {"an empty line between", "\xF0\x9F\x98\x80if(a)\r\n\r\nswitch(c)", "\xF0\x9F\x98\x80if (a)\r\n\r\nswitch (c)", 2},
+      {"operators only", "/* if( */ x=-1;\n", "/* if( */ x=-1;\n", 0},
+  };
+  const client_count counts[] = {client_count::utf16_units, client_count::characters, client_count::bytes};
+  for (const whole_line_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    session s;
+    s.send({{"jsonrpc", "2.0"}, {"id", 0}, {"method", "initialize"}, {"params", {{"capabilities", json::object()}}}});
+    s.open(c.text);
+    s.send({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "textDocument/codeAction"},
+            {"params", {{"textDocument", {{"uri", "file:///t.c"}}}, {"range", range(0, 0, 0, 0)},
+                        {"context", {{"diagnostics", json::array()}, {"only", {"source.fixAll"}}}}}}});
+    const json& all = s.sent.back()["result"];
+    ASSERT_EQ(all.size(), c.line_edits == 0 ? 0u : 1u);
+    if (c.line_edits != 0) {
+      const json& edits = all[0]["edit"]["changes"]["file:///t.c"];
+      EXPECT_EQ(edits.size(), c.line_edits);
+      for (client_count count : counts) EXPECT_EQ(applied_as(c.text, edits, count), c.fixed);
+    }
+    // Each keyword's quick fix, asked for at columns on and off its line's
+    // findings, removes one keyword finding and adds one blank.
+    const std::size_t before = keyword_findings(c.text);
+    std::uint64_t lines = 1;
+    for (std::size_t at = 0; stylo::lsp::line_at(c.text, at).next > stylo::lsp::line_at(c.text, at).end;
+         at = stylo::lsp::line_at(c.text, at).next) {
+      ++lines;
+    }
+    for (std::uint64_t line = 0; line < lines; ++line) {
+      for (std::uint64_t character : {0u, 1u, 4u, 200u}) {
+        s.send({{"jsonrpc", "2.0"}, {"id", 2}, {"method", "textDocument/codeAction"},
+                {"params", {{"textDocument", {{"uri", "file:///t.c"}}}, {"range", range(line, character, line, character)},
+                            {"context", {{"diagnostics", json::array()}, {"only", {"quickfix"}}}}}}});
+        for (const json& action : s.sent.back()["result"]) {
+          if (!action.value("isPreferred", false)) continue;
+          EXPECT_EQ(action["diagnostics"][0]["range"]["start"]["line"], line);
+          for (client_count count : counts) {
+            const std::string after = applied_as(c.text, action["edit"]["changes"]["file:///t.c"], count);
+            EXPECT_EQ(after.size(), c.text.size() + 1) << action["title"];
+            EXPECT_EQ(keyword_findings(after), before - 1) << action["title"] << ": " << after;
+          }
+        }
+      }
+    }
+    // Every line with a keyword finding was offered its fix from column 200.
+    std::size_t offered = 0;
+    for (std::uint64_t line = 0; line < lines; ++line) {
+      s.send({{"jsonrpc", "2.0"}, {"id", 3}, {"method", "textDocument/codeAction"},
+              {"params", {{"textDocument", {{"uri", "file:///t.c"}}}, {"range", range(line, 200, line, 200)},
+                          {"context", {{"diagnostics", json::array()}, {"only", {"quickfix"}}}}}}});
+      for (const json& action : s.sent.back()["result"]) offered += action.value("isPreferred", false);
+    }
+    EXPECT_EQ(offered, before);
+  }
+}
+
+// In the codes of a malformed case: a window/logMessage the server sent.
+constexpr int logged = 1;
 
 struct malformed_case {
   const char* name;
   std::string stream;  // framed by hand: the framing itself is under test
-  std::vector<int> codes;  // the error code of each answer, 0 for a result
+  std::vector<int> codes;  // each message sent: an answer's error code, 0 for a result, or `logged`
   int exit_status;         // -1: the server is still running
+  std::size_t notes = 0;   // lines the server wrote to its own log
 };
 
 std::string framed(const std::string& body) { return stylo::lsp::frame(body); }
 
+// `inner` inside `depth` arrays, or objects ({"a": ...}).
+std::string nested(std::size_t depth, const std::string& inner, bool objects = false) {
+  std::string out;
+  for (std::size_t i = 0; i < depth; ++i) out += objects ? "{\"a\":" : "[";
+  out += inner;
+  out.append(depth, objects ? '}' : ']');
+  return out;
+}
+
 TEST(LspMalformedInput, EachGetsItsAnswerAndTheServerGoesOn) {
   const std::string init = framed(R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{}}})");
-  const std::string shutdown = framed(R"({"jsonrpc":"2.0","id":9,"method":"shutdown"})");
+  const std::string shutdown_body = R"({"jsonrpc":"2.0","id":9,"method":"shutdown"})";
+  const std::string shutdown = framed(shutdown_body);
+  const auto length = [&](std::size_t n) { return "Content-Length: " + std::to_string(n) + "\r\n\r\n"; };
   const std::string exit = framed(R"({"jsonrpc":"2.0","method":"exit"})");
   const std::string pull = framed(R"({"jsonrpc":"2.0","id":5,"method":"textDocument/diagnostic","params":{"textDocument":{"uri":"file:///n.c"}}})");
   const std::vector<malformed_case> cases = {
@@ -249,18 +367,73 @@ TEST(LspMalformedInput, EachGetsItsAnswerAndTheServerGoesOn) {
       {"a length that is not a number, then a good message", init + "Content-Length: 1x\r\n\r\n{}" + pull, {0, -32700, 0}, -1},
       {"a header line without a colon", "garbage\r\n\r\n" + init, {-32700, 0}, -1},
       {"a huge length", init + "Content-Length: 99999999999999999999\r\n\r\n" + pull, {0, -32700, 0}, -1},
+      // A wrong length: the bytes after the body it gives are no header.
+      {"a length one byte short", init + length(shutdown_body.size() - 1) + shutdown_body + pull, {0, -32700, -32700, 0}, -1},
+      {"a length one byte long costs the message it takes from",
+       init + length(shutdown_body.size() + 1) + shutdown_body + pull + pull, {0, -32700, -32700, 0}, -1},
+      {"a length short of the header lines of the next message",
+       init + length(20) + shutdown_body + "Content-Type: x\r\n" + pull, {0, -32700, -32700, 0}, -1},
+      {"blank lines between messages", init + "\r\n\n" + pull + "\r\n", {0, 0}, -1},
+      {"spaced header names, Content-Type first",
+       init + "content-type : x\r\n  CONTENT-LENGTH\t: " + std::to_string(shutdown_body.size()) + "\r\n\r\n" + shutdown_body,
+       {0, 0}, -1},
+      {"a header the protocol does not have, first", "X-Foo: 1\r\n" + init, {0}, -1},
+      {"bytes between messages", init + "x}" + pull + "\"}" + pull + " :" + pull, {0, -32700, 0, -32700, 0, -32700, 0}, -1},
       {"a request after shutdown", init + shutdown + pull, {0, 0, -32600}, -1},
       {"exit after shutdown", init + shutdown + exit, {0, 0}, 0},
       {"exit without shutdown", init + exit, {0}, 1},
       {"exit before initialize", exit, {}, 1},
+      // Null params are absent params, whatever the method.
+      {"initialize with null params", framed(R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":null})"), {0}, -1},
+      {"shutdown and exit with null params, as eglot sends them",
+       init + framed(R"({"jsonrpc":"2.0","id":9,"method":"shutdown","params":null})") +
+           framed(R"({"jsonrpc":"2.0","method":"exit","params":null})"),
+       {0, 0}, 0},
+      {"exit with null params without shutdown", init + framed(R"({"jsonrpc":"2.0","method":"exit","params":null})"), {0}, 1},
+      {"notifications with null params", init + framed(R"({"jsonrpc":"2.0","method":"initialized","params":null})") +
+           framed(R"({"jsonrpc":"2.0","method":"workspace/didChangeConfiguration","params":null})") +
+           framed(R"({"jsonrpc":"2.0","method":"textDocument/didSave","params":null})") + pull,
+       {0, 0}, -1},
+      {"a document notification with null params is logged", init +
+           framed(R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":null})"), {0, logged}, -1},
+      {"a request with null params", init + framed(R"({"jsonrpc":"2.0","id":2,"method":"textDocument/diagnostic","params":null})") +
+           framed(R"({"jsonrpc":"2.0","id":3,"method":"shutdown","params":null})"), {0, -32602, 0}, -1},
+      // A notification is never answered, whatever is wrong with it.
+      {"broken notifications are logged, not answered", init +
+           framed(R"({"jsonrpc":"2.0","method":"textDocument/didChange","params":5})") +
+           framed(R"({"method":"initialized"})") + framed(R"({"jsonrpc":"2.0","method":7})") +
+           framed(R"({"jsonrpc":"1.0","method":"textDocument/didClose","params":"x"})") + pull,
+       {0, logged, logged, logged, logged, 0}, -1},
+      {"a broken notification before initialize goes to the server's log",
+       framed(R"({"jsonrpc":"2.0","method":"initialized","params":5})") + init, {0}, -1, 1},
+      {"a broken notification after shutdown goes to the server's log",
+       init + shutdown + framed(R"({"jsonrpc":"2.0","method":"foo","params":true})"), {0, 0}, -1, 1},
+      {"exit with params of the wrong kind still exits", init + shutdown +
+           framed(R"({"jsonrpc":"2.0","method":"exit","params":1})"), {0, 0}, 0},
+      {"an id of the wrong kind is answered, with a null id", init + framed(R"({"jsonrpc":"2.0","id":null,"method":"initialized"})"),
+       {0, -32600}, -1},
+      // Nesting as deep as a message's length allows, a raw byte at the
+      // bottom: answered or logged like any other message.
+      {"deep arrays in a notification", init + framed(R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":{"x":)" +
+           nested(1000000, "\"\xFF\"") + "}}") + pull, {0, logged, 0}, -1},
+      {"deep objects in a request", init + framed(R"({"jsonrpc":"2.0","id":2,"method":"textDocument/codeAction","params":)" +
+           nested(1000000, "\"\xFF\"", true) + "}") + pull, {0, -32602, 0}, -1},
+      {"deep arrays as the message, as its id and as its version",
+       init + framed(nested(1000000, "\"\xFF\"")) + framed(R"({"jsonrpc":"2.0","method":"x","id":)" + nested(1000000, "1") + "}") +
+           framed(R"({"jsonrpc":)" + nested(1000000, "\"\xFF\"") + R"(,"id":3,"method":"shutdown"})") + pull,
+       {0, -32600, -32600, -32600, 0}, -1},
+      {"deep arrays, not closed", init + framed(R"({"jsonrpc":"2.0","id":2,"method":"x","params":)" + std::string(1000000, '[')) + pull,
+       {0, -32700, 0}, -1},
   };
   for (const malformed_case& c : cases) {
     SCOPED_TRACE(c.name);
     session s;
     stylo::lsp::message_reader reader;
-    // Byte by byte, so that every split of a header is met as well.
-    for (char byte : c.stream) {
-      reader.feed(std::string_view(&byte, 1));
+    // Byte by byte, so that every split of a header is met as well; the
+    // deep messages in pieces of a page, which is as good and far quicker.
+    const std::size_t piece = c.stream.size() > 65536 ? 4096 : 1;
+    for (std::size_t at = 0; at < c.stream.size(); at += piece) {
+      reader.feed(std::string_view(c.stream).substr(at, piece));
       std::string body, problem;
       for (;;) {
         const auto status = reader.next(body, problem);
@@ -273,14 +446,52 @@ TEST(LspMalformedInput, EachGetsItsAnswerAndTheServerGoesOn) {
       }
     }
     std::vector<int> codes;
-    for (const json& m : s.sent) codes.push_back(m.contains("error") ? m["error"]["code"].get<int>() : 0);
+    for (const json& m : s.sent) {
+      if (m.contains("method")) {
+        EXPECT_EQ(m["method"], "window/logMessage");
+        codes.push_back(logged);
+      } else {
+        codes.push_back(m.contains("error") ? m["error"]["code"].get<int>() : 0);
+      }
+    }
     EXPECT_EQ(codes, c.codes);
+    EXPECT_EQ(s.notes.size(), c.notes);
     if (c.exit_status >= 0) {
       EXPECT_TRUE(s.server.exited());
       EXPECT_EQ(s.server.exit_status(), c.exit_status);
     } else {
       EXPECT_FALSE(s.server.exited());
     }
+  }
+}
+
+TEST(LspDocuments, EveryByteAndCodePointSurvivesTheJson) {
+  struct {
+    const char* name;
+    std::string json_text;  // a document's text as the JSON of the message writes it
+    std::string text;       // the text the server must hold
+  } cases[] = {
+      {"raw bytes alone", "\xE9t\xE9 \xFF\xC0\x80", "\xE9t\xE9 \xFF\xC0\x80"},
+      {"U+10FF80 and U+10FFFF beside a raw byte", "\xF4\x8F\xBE\x80\xE9\xF4\x8F\xBF\xBF", "\xF4\x8F\xBE\x80\xE9\xF4\x8F\xBF\xBF"},
+      {"U+10FF7F, twice, beside a raw byte", "\xF4\x8F\xBD\xBF\xF4\x8F\xBD\xBF\xFF\xF4\x8F\xBD\xBF\xF4\x8F\xBE\x81",
+       "\xF4\x8F\xBD\xBF\xF4\x8F\xBD\xBF\xFF\xF4\x8F\xBD\xBF\xF4\x8F\xBE\x81"},
+      {"the same code points escaped", "\\uDBFF\\uDF80 \\udbff\\udfff \\uDBFF\\uDF7F \\uDBFF\\uDF7E\xE9",
+       "\xF4\x8F\xBE\x80 \xF4\x8F\xBF\xBF \xF4\x8F\xBD\xBF \xF4\x8F\xBD\xBE\xE9"},
+      {"an escaped backslash before an escape", "\\\\\\uDBFF\\uDF80\\\\uDBFF\xE9", "\\\xF4\x8F\xBE\x80\\uDBFF\xE9"},
+      {"the bytes of a carried code point, cut short", "\xF4\x8F\xBE \xF4\x8F\xBD", "\xF4\x8F\xBE \xF4\x8F\xBD"},
+      {"U+10FFFF without a raw byte", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    session s;
+    s.start(position_encoding::utf8);
+    s.server.handle(
+        "{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/didOpen\",\"params\":{\"textDocument\":{\"uri\":\"file:///t.c\","
+        "\"version\":1,\"text\":\"" + c.json_text + " if(x)\"}}}");
+    ASSERT_NE(s.server.find_document("file:///t.c"), nullptr);
+    EXPECT_EQ(s.server.find_document("file:///t.c")->text, c.text + " if(x)");
+    const std::uint64_t at = c.text.size() + 1;
+    EXPECT_EQ(s.last_ranges(), (std::vector<std::vector<std::uint64_t>>{{0, at, 0, at + 3}}));
   }
 }
 

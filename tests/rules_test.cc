@@ -56,20 +56,22 @@ TEST(AssignmentRule, MisspeltOperators) {
 }
 
 // Where a finding is: its byte columns in stylo's line (from 1, the end one
-// past its last byte) and the line's text, the same from every scan.
+// past its last byte), the offset in the file of its fix's blank (counting
+// every carriage return) and the line's text, the same from every scan.
 TEST(Findings, ColumnsAndLineText) {
   const struct {
     std::string text, places;
   } cases[] = {
-      {"if(x)\n", "1:1-4:if:|if(x)\n"},
-      {"\t} while(0);\n", "1:4-10:while:|\t} while(0);\n"},
-      {"a==!b\n", "1:2-5:==!:!=|a==!b\n"},
-      {"x/=-1\n", "1:3-5:=-:-=|x/=-1\n"},
-      {"/* \xc3\xa9 */ s=\"\xe2\x82\xac\"; if(x)\n", "1:19-22:if:|/* \xc3\xa9 */ s=\"\xe2\x82\xac\"; if(x)\n"},
-      {"\nif(a)\r\n", "2:1-4:if:|if(a)\n"},
-      {"a\rif(x) y=+1\r\n", "1:3-6:if:|a\rif(x) y=+1\n1:10-12:=+:+=|a\rif(x) y=+1\n"},
-      {"x=!y;\r", "1:2-4:=!:!=|x=!y;\r\n"},
-      {"for(;;)\x1a if(x)\n", "1:1-5:for:|for(;;)\n"},
+      {"if(x)\n", "1:1-4:if::fix@2|if(x)\n"},
+      {"\t} while(0);\n", "1:4-10:while::fix@8|\t} while(0);\n"},
+      {"a==!b\n", "1:2-5:==!:!=:|a==!b\n"},
+      {"x/=-1\n", "1:3-5:=-:-=:|x/=-1\n"},
+      {"/* \xc3\xa9 */ s=\"\xe2\x82\xac\"; if(x)\n", "1:19-22:if::fix@20|/* \xc3\xa9 */ s=\"\xe2\x82\xac\"; if(x)\n"},
+      {"\nif(a)\r\n", "2:1-4:if::fix@3|if(a)\n"},
+      {"a\rif(x) y=+1\r\n", "1:3-6:if::fix@4|a\rif(x) y=+1\n1:10-12:=+:+=:|a\rif(x) y=+1\n"},
+      {"x=!y;\r", "1:2-4:=!:!=:|x=!y;\r\n"},
+      {"for(;;)\x1a if(x)\n", "1:1-5:for::fix@3|for(;;)\n"},
+      {"a;\r\nb;\r\nwhile(c)\r\n", "3:1-7:while::fix@13|while(c)\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(stylo_test::places_of(stylo_test::scan_kind::plain, c.text), c.places) << c.text;

@@ -56,14 +56,16 @@ std::vector<std::string> parse_findings(const std::string& path, const std::stri
 }
 
 // Writes the warning lines, and keeps where each finding is: its line,
-// columns, subject and the line's text, which the lines do not show.
+// columns, subject, the offset of its fix in the file and the line's text,
+// which the lines do not show.
 class recording_sink final : public stylo::finding_sink {
  public:
   void take(const stylo::finding& found) override {
     lines_.take(found);
     places += std::to_string(found.line) + ":" + std::to_string(found.column) + "-" +
               std::to_string(found.end_column) + ":" + std::string(found.subject) + ":" +
-              std::string(found.suggested) + "|" + std::string(found.line_text) + "\n";
+              std::string(found.suggested) + ":" + (found.fix ? "fix@" + std::to_string(found.fix->offset) : "") + "|" +
+              std::string(found.line_text) + "\n";
   }
   std::string places;
 
@@ -147,6 +149,8 @@ std::string places_of(scan_kind scan, std::string_view bytes) {
   run_check(bytes, scan);
   return recorder.places;
 }
+
+const std::string& last_places() { return recorder.places; }
 
 std::string places_in_memory(std::string_view bytes) {
   recorder.places.clear();

@@ -43,8 +43,12 @@ std::vector<std::string> findings_of(scan_kind scan, std::string_view bytes);
 std::vector<scan_kind> fast_scans();
 
 /// Where the plain scan puts each finding of a file holding `bytes`, one per
-/// line: "<line>:<column>-<end column>:<subject>:<suggested>|<line text>".
+/// line: "<line>:<column>-<end column>:<subject>:<suggested>:fix@<offset>|<line text>"
+/// (the fix's offset only where the finding has one).
 std::string places_of(scan_kind scan, std::string_view bytes);
+
+/// The places of the findings of the last `findings_of` or `places_of`.
+const std::string& last_places();
 
 /// Expects every scan, and the check of the same bytes held in memory, to
 /// give `expected` for `bytes`, each finding at the same place.

@@ -1,6 +1,7 @@
 #include "lsp/code_actions.h"
 
 #include <algorithm>
+#include <span>
 
 #include "lsp/diagnostics.h"
 
@@ -19,13 +20,26 @@ bool kind_wanted(std::string_view kind, const std::vector<std::string>& only) {
   });
 }
 
-json text_edit(const byte_edit& edit, position_walker& positions) {
-  const position start = positions.at(edit.begin);
-  const position end = positions.at(edit.end);
-  return {{"range",
-           {{"start", {{"line", start.line}, {"character", start.character}}},
-            {"end", {{"line", end.line}, {"character", end.character}}}}},
-          {"newText", edit.text}};
+// The edits as whole lines, each from the start of its first line to the
+// start of the line after its last: no column in either. A last line
+// without a line end has no line after it; its end is given as a character
+// count no client can find short of the line's end (its length in bytes,
+// at least its length in any unit), which the protocol takes as the end.
+json text_edits(std::string_view text, std::span<const byte_edit> edits, position_walker& positions) {
+  json out = json::array();
+  for (const byte_edit& line : whole_line_edits(text, edits)) {
+    const position start = positions.at(line.begin);
+    position end = positions.at(line.end);
+    const line_span last = line_at(text, line.end);
+    if (line.end == text.size() && last.next == last.end && last.begin < line.end) {
+      end = {positions.at(last.begin).line, last.end - last.begin};
+    }
+    out.push_back({{"range",
+                    {{"start", {{"line", start.line}, {"character", 0}}},
+                     {"end", {{"line", end.line}, {"character", end.character}}}}},
+                   {"newText", line.text}});
+  }
+  return out;
 }
 
 json workspace_edit(const document& doc, json edits, bool document_changes) {
@@ -42,8 +56,11 @@ std::vector<fix> fixes_for(std::string_view text, const located_finding& found) 
   std::vector<fix> fixes;
   const std::string subject(found.subject);
   if (found.rule == rule_id::keyword_space) {
-    const std::size_t after = found.begin + found.subject.size();
-    fixes.push_back({"Insert a space after '" + subject + "'", true, {after, after, " "}});
+    if (found.fix) {
+      const auto at = static_cast<std::size_t>(found.fix->offset);
+      fixes.push_back(
+          {"Insert a space after '" + subject + "'", true, {at, at + found.fix->length, std::string(found.fix->text)}});
+    }
     return fixes;
   }
   // The operator: "=" and one sign, or "==" and "!". The blank goes before
@@ -64,32 +81,38 @@ json code_actions(document& doc, const action_request& request, position_encodin
   json actions = json::array();
   const std::vector<located_finding>& findings = findings_of(doc);
   if (kind_wanted("quickfix", request.only)) {
-    position_walker positions(doc.text, encoding);
+    // The whole lines the range touches.
+    const std::size_t begin = line_at(doc.text, request.begin).begin;
+    const std::size_t end = line_at(doc.text, std::max(request.begin, request.end)).end;
+    position_walker positions(doc.text, encoding), edit_positions(doc.text, encoding);
     for (const located_finding& found : findings) {
-      if (found.end < request.begin) continue;
-      if (found.begin > request.end) break;
+      if (found.end < begin) continue;
+      if (found.begin > end) break;
       const json diagnostic = diagnostic_of(found, positions);
       for (const fix& f : fixes_for(doc.text, found)) {
         json action = {{"title", f.title},
                        {"kind", "quickfix"},
                        {"diagnostics", json::array({diagnostic})},
-                       {"edit", workspace_edit(doc, json::array({text_edit(f.edit, positions)}), document_changes)}};
+                       {"edit", workspace_edit(doc, text_edits(doc.text, std::span(&f.edit, 1), edit_positions),
+                                               document_changes)}};
         if (f.preferred) action["isPreferred"] = true;
         actions.push_back(std::move(action));
       }
     }
   }
   if (kind_wanted(fix_all_kind, request.only)) {
-    json edits = json::array();
-    position_walker positions(doc.text, encoding);
+    // The same fixes as stylo-report's: the core's, every one of them.
+    std::vector<byte_edit> edits;
     for (const located_finding& found : findings) {
-      if (found.rule != rule_id::keyword_space) continue;
-      edits.push_back(text_edit(fixes_for(doc.text, found).front().edit, positions));
+      if (!found.fix) continue;
+      const auto at = static_cast<std::size_t>(found.fix->offset);
+      edits.push_back({at, at + found.fix->length, std::string(found.fix->text)});
     }
     if (!edits.empty()) {
+      position_walker positions(doc.text, encoding);
       actions.push_back({{"title", "Fix all stylo keyword findings"},
                          {"kind", fix_all_kind},
-                         {"edit", workspace_edit(doc, std::move(edits), document_changes)}});
+                         {"edit", workspace_edit(doc, text_edits(doc.text, edits, positions), document_changes)}});
     }
   }
   return actions;

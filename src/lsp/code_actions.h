@@ -9,18 +9,12 @@
 
 #include "lsp/documents.h"
 #include "lsp/json_rpc.h"
+#include "lsp/line_edits.h"
 #include "lsp/positions.h"
 
 namespace stylo::lsp {
 
 inline constexpr std::string_view fix_all_kind = "source.fixAll.stylo";
-
-/// One replacement of the document's bytes [begin, end) by `text`.
-struct byte_edit {
-  std::size_t begin;
-  std::size_t end;
-  std::string text;
-};
 
 struct fix {
   std::string title;
@@ -30,7 +24,8 @@ struct fix {
 
 /// The fixes of one finding in `text`, each of which removes that finding
 /// and changes no other:
-/// - a keyword against its parenthesis: a blank after the keyword, preferred;
+/// - a keyword against its parenthesis: the core's fix (the one stylo-report
+///   applies too), a blank after the keyword, preferred;
 /// - '=-', '=+', '=!' and '==!': a blank inside the operator, and the
 ///   operator stylo suggests. Neither is preferred: only the author knows
 ///   which was meant. The swap is left out where it would write nonsense or
@@ -47,10 +42,14 @@ struct action_request {
   std::vector<std::string> only;
 };
 
-/// The code actions for a range of a document: each finding that the range
-/// touches gives its fixes (kind "quickfix", with its diagnostic), and the
-/// document gives source.fixAll.stylo when it has keyword findings. Edits
-/// are versioned documentChanges where the client takes them, else changes.
+/// The code actions for a range of a document: each finding on the lines
+/// that the range touches gives its fixes (kind "quickfix", with its
+/// diagnostic), and the document gives source.fixAll.stylo when it has
+/// keyword findings. Whole lines, not the range's columns, choose the
+/// findings: a client that counts columns its own way still gets the fix of
+/// the line it asks about. Every edit replaces whole lines (see
+/// line_edits.h), fix-all one edit per changed line. Edits are versioned
+/// documentChanges where the client takes them, else changes.
 json code_actions(document& doc, const action_request& request, position_encoding encoding, bool document_changes);
 
 }  // namespace stylo::lsp

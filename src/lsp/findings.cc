@@ -36,7 +36,8 @@ class locating_sink final : public finding_sink {
     }
     const std::size_t begin = std::min(line_start_ + found.column - 1, text_.size());
     const std::size_t end = std::min(line_start_ + found.end_column - 1, text_.size());
-    out_.push_back({found.rule, begin, end, kept(found.subject), kept(found.suggested), kept(found.message)});
+    out_.push_back(
+        {found.rule, begin, end, kept(found.subject), kept(found.suggested), kept(found.message), found.fix});
   }
 
  private:

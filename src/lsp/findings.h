@@ -3,6 +3,7 @@
 /// the document's text.
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +18,8 @@ struct located_finding {
   std::string_view subject;    ///< "if", "=-", "==!"
   std::string_view suggested;  ///< "-=", "!=", or empty for a keyword
   std::string_view message;    ///< the text stylo writes after "warning: "
+  /// The core's fix, where it has one, its offset one of the document's.
+  std::optional<fix_edit> fix;
 };
 
 /// The findings stylo gives on a file holding exactly `text`, in stylo's

@@ -7,6 +7,10 @@
 namespace stylo::lsp {
 namespace {
 
+// Longer than the name of any header a client sends, blanks around it
+// included.
+constexpr std::size_t max_header_name = 256;
+
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
@@ -26,6 +30,27 @@ std::size_t find_length_header(std::string_view text, std::size_t from) {
     if (equal_ignoring_case(text.substr(i, name.size()), name)) return i;
   }
   return std::string_view::npos;
+}
+
+// A character of a header's name, as HTTP has them. The end of a JSON body
+// ('}', ']', '"') is none.
+bool is_name_character(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+}
+
+// Whether `unread`, where a header block should begin, begins with a header
+// line (a name, then ':'): 1 yes, 0 no, -1 not known until more bytes come.
+int starts_with_header(std::string_view unread) {
+  const bool complete = unread.size() >= max_header_name;
+  unread = unread.substr(0, max_header_name);
+  std::size_t i = 0;
+  while (i < unread.size() && (unread[i] == ' ' || unread[i] == '\t')) ++i;
+  const std::size_t name_start = i;
+  while (i < unread.size() && is_name_character(unread[i])) ++i;
+  const std::size_t name_end = i;
+  while (i < unread.size() && (unread[i] == ' ' || unread[i] == '\t')) ++i;
+  if (i == unread.size()) return complete ? 0 : -1;
+  return unread[i] == ':' && name_end > name_start ? 1 : 0;
 }
 
 }  // namespace
@@ -61,7 +86,19 @@ message_reader::status message_reader::next(std::string& body, std::string& prob
     start_ += found;
     resyncing_ = false;
   }
+  // Blank lines between messages are passed over.
+  while (start_ < buffer_.size() && (buffer_[start_] == '\r' || buffer_[start_] == '\n')) ++start_;
   const std::string_view unread = std::string_view(buffer_).substr(start_);
+  switch (starts_with_header(unread)) {
+    case -1:
+      return status::need_more;
+    case 0:
+      // The Content-Length before was wrong, or the client wrote bytes
+      // between messages: they are dropped up to the next length header.
+      return drop_header(problem, "bytes where a header should begin", 0);
+    default:
+      break;
+  }
   // The header block ends at an empty line. Lines ending in a bare LF are
   // taken too: nothing is lost by being lenient there.
   std::size_t end = std::string_view::npos, body_start = 0;

@@ -22,12 +22,17 @@ class message_reader {
   /// Adds bytes read from the client.
   void feed(std::string_view bytes);
 
-  /// The next message, if the bytes given hold one. A header block that
-  /// cannot be read (no Content-Length, a length that is not a number or is
-  /// too large, a header line too long) is dropped with what follows it, up
-  /// to the next "Content-Length:": the length of its body is not known, so
-  /// reading starts again at the next header, and one bad message never
-  /// takes the following ones with it. One problem is reported per block.
+  /// The next message, if the bytes given hold one. A header block begins
+  /// with a header line, a name and ':' (blank lines before it are passed
+  /// over). Other bytes where one should begin, such as the end of a body
+  /// whose Content-Length was too short, are dropped up to the next
+  /// "Content-Length:", with one problem reported: a length too short costs
+  /// only its own message; a length too long costs its own and the one
+  /// whose first bytes it took. A header block that cannot be read (no
+  /// Content-Length, a length that is not a number or is too large, a
+  /// header line too long) is dropped with what follows it, up to the next
+  /// "Content-Length:": the length of its body is not known. One problem is
+  /// reported per block.
   status next(std::string& body, std::string& problem);
 
   /// Bytes held that make no whole message yet.

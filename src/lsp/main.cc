@@ -14,13 +14,17 @@ int main() {
   using namespace stylo;
   platform::prepare_protocol_streams();
   bool output_failed = false;
-  lsp::server server([&output_failed](std::string_view body) {
-    // A client that has gone away cannot be told anything more; the server
-    // still reads to the end of its input, which comes soon after.
-    if (!output_failed && platform::write_all(platform::output_stream::standard_output, lsp::frame(body)) != 0) {
-      output_failed = true;
-    }
-  });
+  lsp::server server(
+      [&output_failed](std::string_view body) {
+        // A client that has gone away cannot be told anything more; the
+        // server still reads to the end of its input, which comes soon after.
+        if (!output_failed && platform::write_all(platform::output_stream::standard_output, lsp::frame(body)) != 0) {
+          output_failed = true;
+        }
+      },
+      [](std::string_view line) {
+        platform::write_all(platform::output_stream::standard_error, std::string(line) + std::string(platform::line_end));
+      });
   lsp::message_reader reader;
   const platform::input_handle input = platform::standard_input();
   std::vector<char> block(1 << 16);

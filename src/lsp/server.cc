@@ -1,6 +1,7 @@
 #include "lsp/server.h"
 
 #include <utility>
+#include <vector>
 
 #include "lsp/code_actions.h"
 #include "lsp/diagnostics.h"
@@ -33,18 +34,25 @@ std::int64_t version_of(const json& text_document) {
 }
 
 // Every string of a message that carried bytes that are not UTF-8 gets its
-// bytes back.
-void restore_strings(json& value) {
-  if (value.is_string()) {
-    restore_raw_bytes(value.get_ref<std::string&>());
-  } else if (value.is_structured()) {
-    for (json& element : value) restore_strings(element);
+// bytes back. The values are walked with a stack of their own: a message may
+// nest as deep as its length allows, far deeper than the call stack goes.
+void restore_strings(json& params) {
+  std::vector<json*> pending{&params};
+  while (!pending.empty()) {
+    json& value = *pending.back();
+    pending.pop_back();
+    if (value.is_string()) {
+      restore_raw_bytes(value.get_ref<std::string&>());
+    } else if (value.is_structured()) {
+      for (json& element : value) pending.push_back(&element);
+    }
   }
 }
 
 }  // namespace
 
-server::server(std::function<void(std::string_view)> send) : send_(std::move(send)) {}
+server::server(std::function<void(std::string_view)> send, std::function<void(std::string_view)> note)
+    : send_(std::move(send)), note_(std::move(note)) {}
 
 void server::handle(std::string_view body) {
   if (state_ == state::exited) return;
@@ -52,7 +60,15 @@ void server::handle(std::string_view body) {
   if (m.carried_raw_bytes) restore_strings(m.params);
   switch (m.type) {
     case incoming_message::kind::invalid:
-      send(make_error(m.id, m.error, m.problem));
+      if (m.answerable) {
+        send(make_error(m.id, m.error, m.problem));
+      } else if (m.method == "exit") {
+        // The client is ending the session: however the rest of the message
+        // reads, it will kill a server that stays.
+        state_ = state::exited;
+      } else {
+        log("stylo-lsp: " + (m.method.empty() ? std::string("a notification") : m.method) + " dropped: " + m.problem);
+      }
       return;
     case incoming_message::kind::response:  // the server asks the client nothing
       return;
@@ -144,7 +160,8 @@ void server::notification(incoming_message& m) {
 }
 
 json server::initialize(const json& params) {
-  if (!params.is_object()) throw invalid_params{"initialize needs an object"};
+  // Absent params read as no capabilities: the defaults of the protocol.
+  if (!params.is_object() && !params.is_null()) throw invalid_params{"initialize needs an object"};
   const json& capabilities = member(params, "capabilities");
   const json& encodings = member(member(capabilities, "general"), "positionEncodings");
   encoding_ = position_encoding::utf16;
@@ -231,6 +248,12 @@ void server::publish(document& doc) {
 }
 
 void server::log(std::string_view text) {
+  // The client may be sent a notification only between its initialize and
+  // its shutdown; outside them the note goes to the server's own log.
+  if (state_ != state::running) {
+    if (note_) note_(text);
+    return;
+  }
   send(make_notification("window/logMessage", {{"type", 2}, {"message", text}}));
 }
 

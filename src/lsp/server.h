@@ -14,8 +14,10 @@ namespace stylo::lsp {
 
 class server {
  public:
-  /// `send` takes each outgoing message body (unframed JSON).
-  explicit server(std::function<void(std::string_view)> send);
+  /// `send` takes each outgoing message body (unframed JSON); `note` takes
+  /// a line for the server's own log (standard error) when the client may
+  /// not be sent one.
+  explicit server(std::function<void(std::string_view)> send, std::function<void(std::string_view)> note = nullptr);
 
   /// One message body from the client.
   void handle(std::string_view body);
@@ -47,6 +49,7 @@ class server {
   void send(const std::string& body) { send_(body); }
 
   std::function<void(std::string_view)> send_;
+  std::function<void(std::string_view)> note_;
   state state_ = state::uninitialized;
   bool shutdown_requested_ = false;
   position_encoding encoding_ = position_encoding::utf16;

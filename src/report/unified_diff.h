@@ -16,6 +16,10 @@ namespace stylo {
 /// end of file". A name with a control byte, a '"', a '\', DEL or a byte
 /// >= 0x80 is quoted as git quotes it. Nothing is appended when the texts
 /// are the same.
+///
+/// A text with NUL bytes gets a text diff too, where git's own diff would
+/// call the file binary and show no lines: `git apply` and GNU patch both
+/// take the NUL bytes of a hunk as they are (the tests apply one with each).
 void append_unified_diff(std::string& out, std::string_view name, std::string_view old_text,
                          std::string_view new_text);
 

@@ -1,0 +1,270 @@
+// The keyword fixes: the edits findings carry, applied with apply_fixes,
+// over every kind of line end and skip, from a file and from memory, with
+// either scan; and the unified diff of them, applied by git and by patch.
+
+#include "rules/fixes.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "report/unified_diff.h"
+#include "scanner/file_scan.h"
+#include "scanner/line_reader.h"
+#include "test_support.h"
+
+namespace {
+
+using stylo::fix_edit;
+
+class fix_sink final : public stylo::finding_sink {
+ public:
+  void take(const stylo::finding& found) override {
+    if (found.rule == stylo::rule_id::keyword_space) ++keyword_findings;
+    if (found.fix) edits.push_back(*found.fix);
+  }
+  std::vector<fix_edit> edits;
+  int keyword_findings = 0;
+};
+
+enum class source { memory, file_fast, file_plain };
+
+fix_sink fixes_of(std::string_view bytes, source from) {
+  fix_sink sink;
+  if (from == source::memory) {
+    EXPECT_EQ(stylo::check_text("memory.c", bytes, sink), stylo::check_outcome::checked);
+    return sink;
+  }
+  const std::string path = stylo_test::temp_path("fix.c");
+  stylo_test::write_file(path, bytes);
+  stylo::use_plain_scan = from == source::file_plain;
+  EXPECT_EQ(stylo::check_file(path, sink), stylo::check_outcome::checked);
+  stylo::use_plain_scan = false;
+  return sink;
+}
+
+std::string fixed(std::string_view bytes, source from) { return stylo::apply_fixes(bytes, fixes_of(bytes, from).edits); }
+
+std::string bytes(const char* text, std::size_t size) { return std::string(text, size); }
+
+struct fix_case {
+  const char* name;
+  std::string in;
+  std::string out;
+};
+
+TEST(Fixes, BytesInBytesOut) {
+  const std::vector<fix_case> cases = {
+      {"one keyword, operator left alone", "if(x) y=-1;\n", "if (x) y=-1;\n"},
+      {"every keyword, several on one line", "if(a) while(b) for(;;) switch(c)\n",
+       "if (a) while (b) for (;;) switch (c)\n"},
+      {"operators are never fixed", "x=-1; y=+2; z=!w; a==!b;\n", "x=-1; y=+2; z=!w; a==!b;\n"},
+      {"already spaced", "if (x) for\t(;;) while\n(y)\n", "if (x) for\t(;;) while\n(y)\n"},
+      {"longer words", "_if(x) ifx(y) elseif(z) If(w)\n", "_if(x) ifx(y) elseif(z) If(w)\n"},
+      {"CR LF lines", "if(a)\r\nwhile(b)\r\n", "if (a)\r\nwhile (b)\r\n"},
+      {"lone CR inside a line", "x;\rif(a)\rfor(;;)\n", "x;\rif (a)\rfor (;;)\n"},
+      {"no final line feed", "a;\nwhile(x)", "a;\nwhile (x)"},
+      {"final CR without line feed", "if(x)\r", "if (x)\r"},
+      {"Ctrl-Z ends the scan, the bytes after it are kept", "if(a)\n\x1Aif(b)\r\nrest", "if (a)\n\x1Aif(b)\r\nrest"},
+      {"Ctrl-Z mid-line", "for(;;) \x1A if(b)\n", "for (;;) \x1A if(b)\n"},
+      {"NUL bytes", bytes("if(a)\0if(b)\n\0", 13), bytes("if (a)\0if (b)\n\0", 15)},
+      {"bytes that are not UTF-8", "\xe9if(x) \xff\xfe; s=\"\xc3\";\n", "\xe9if (x) \xff\xfe; s=\"\xc3\";\n"},
+      {"UTF-8 before the keyword", "/* \xc3\xa9 */ \xf0\x9f\x98\x80 if(x)\n", "/* \xc3\xa9 */ \xf0\x9f\x98\x80 if (x)\n"},
+      {"literals", "s = \"if(x)\"; c = 'if('; if(s)\n", "s = \"if(x)\"; c = 'if('; if (s)\n"},
+      {"continued string", "s = \"a\\\nif(b)\"; if(c)\n", "s = \"a\\\nif(b)\"; if (c)\n"},
+      {"comments", "/* if(a)\n for(;;) */ // while(b)\nwhile(b)\n", "/* if(a)\n for(;;) */ // while(b)\nwhile (b)\n"},
+      {"continued preprocessor line", "#define F(a) if(a) \\\n  while(a)\nif(b)\n", "#define F(a) if(a) \\\n  while(a)\nif (b)\n"},
+      {"continued with CR LF", "#if(X) \\\r\n for(;;)\r\nfor(;;)\r\n", "#if(X) \\\r\n for(;;)\r\nfor (;;)\r\n"},
+      {"empty text", "", ""},
+  };
+  for (const fix_case& c : cases) {
+    for (const source from : {source::memory, source::file_fast, source::file_plain}) {
+      EXPECT_EQ(fixed(c.in, from), c.out) << c.name << " (source " << static_cast<int>(from) << ")";
+    }
+  }
+}
+
+// The vocabulary of the generated texts: keywords against and apart from
+// their parentheses, every skip, every line end, and the bytes that end or
+// escape a skip.
+std::string random_text(std::mt19937& rng, std::size_t pieces) {
+  static const std::vector<std::string> vocabulary = {
+      "if(", "while(", "for(", "switch(", "if (", "x", "_if(", "(", ")", "=-", "==!", " ", "\t", "\n", "\r\n",
+      "\r", "\\", "\\\n", "\"", "'", "/*", "*/", "//", "#", "\x1A", std::string(1, '\0'), "\xc3\xa9", "\xff", ";"};
+  std::uniform_int_distribution<std::size_t> pick(0, vocabulary.size() - 1);
+  std::string text;
+  for (std::size_t i = 0; i < pieces; ++i) {
+    const std::string& piece = vocabulary[pick(rng)];
+    if (piece == "\x1A" && rng() % 8 != 0) continue;  // rare, so that most texts are scanned whole
+    text += piece;
+  }
+  return text;
+}
+
+// Each edit one blank before a '(' right after a keyword, at the same
+// offsets from a file (either scan) as from memory; the fixed text has no
+// keyword finding left, and without the blanks is the original.
+void expect_sound_fixes(const std::string& text, const std::string& label) {
+  const fix_sink memory = fixes_of(text, source::memory);
+  ASSERT_EQ(memory.edits.size(), static_cast<std::size_t>(memory.keyword_findings)) << label;
+  for (const fix_edit& edit : memory.edits) {
+    ASSERT_LT(edit.offset, text.size()) << label;
+    ASSERT_EQ(text[edit.offset], '(') << label;
+    ASSERT_EQ(edit.length, 0u) << label;
+    ASSERT_EQ(edit.text, " ") << label;
+  }
+  for (const source from : {source::file_fast, source::file_plain}) {
+    const fix_sink other = fixes_of(text, from);
+    ASSERT_EQ(other.edits.size(), memory.edits.size()) << label;
+    for (std::size_t i = 0; i < other.edits.size(); ++i) {
+      ASSERT_EQ(other.edits[i].offset, memory.edits[i].offset) << label << " (source " << static_cast<int>(from) << ")";
+    }
+  }
+  const std::string result = stylo::apply_fixes(text, memory.edits);
+  EXPECT_EQ(fixes_of(result, source::memory).keyword_findings, 0) << label;
+  std::string restored = result;
+  for (std::size_t i = memory.edits.size(); i > 0; --i) {
+    const std::size_t at = memory.edits[i - 1].offset + (i - 1);
+    ASSERT_EQ(restored[at], ' ') << label;
+    restored.erase(at, 1);
+  }
+  EXPECT_EQ(restored, text) << label;
+}
+
+TEST(Fixes, GeneratedTextsFixedWholeAndNothingElse) {
+  std::mt19937 rng(20261209);
+  for (int round = 0; round < 800; ++round) {
+    expect_sound_fixes(random_text(rng, 1 + rng() % 80), "round " + std::to_string(round));
+  }
+}
+
+TEST(Fixes, OffsetsAcrossReadBoundaries) {
+  // Read in several blocks, the buffer's content moved between them: the
+  // offsets still count from the file's first byte.
+  std::mt19937 rng(11);
+  std::string text;
+  while (text.size() < 3 * stylo::read_chunk) {
+    std::string piece = random_text(rng, 40);
+    for (char& ch : piece) {
+      if (ch == '\x1A') ch = ' ';
+    }
+    text += piece + (rng() % 2 ? "\r\n" : "\n");
+  }
+  expect_sound_fixes(text, "long text");
+}
+
+TEST(Fixes, EditsThatDoNotFitAreLeftOut) {
+  const std::vector<fix_edit> edits = {{2, 0, " "}, {1, 0, "!"}, {3, 1, "Y"}, {9, 0, "?"}, {4, 5, "Z"}};
+  EXPECT_EQ(stylo::apply_fixes("abcd", edits), "ab cY");
+}
+
+TEST(UnifiedDiff, QuotesNamesAsGitDoes) {
+  EXPECT_EQ(stylo::quoted_diff_name("a/", "dir/plain name.c"), "a/dir/plain name.c");
+  EXPECT_EQ(stylo::quoted_diff_name("b/", "caf\xc3\xa9.c"), "\"b/caf\\303\\251.c\"");
+  EXPECT_EQ(stylo::quoted_diff_name("a/", "q\"b\\t\x01\x7f\t\n.c"), "\"a/q\\\"b\\\\t\\001\\177\\t\\n.c\"");
+}
+
+TEST(UnifiedDiff, HunksWithContextMergedWhereTheyMeet) {
+  std::string old_text, new_text;
+  for (int i = 1; i <= 20; ++i) {
+    const std::string number = std::to_string(i);
+    old_text.append("l").append(number).append("\n");
+    new_text.append(i == 2 || i == 9 || i == 20 ? "L" : "l").append(number).append("\n");
+  }
+  std::string diff;
+  stylo::append_unified_diff(diff, "f.c", old_text, new_text);
+  EXPECT_EQ(diff,
+            "diff --git a/f.c b/f.c\n--- a/f.c\n+++ b/f.c\n"
+            "@@ -1,12 +1,12 @@\n l1\n-l2\n+L2\n l3\n l4\n l5\n l6\n l7\n l8\n-l9\n+L9\n l10\n l11\n l12\n"
+            "@@ -17,4 +17,4 @@\n l17\n l18\n l19\n-l20\n+L20\n");
+  diff.clear();
+  stylo::append_unified_diff(diff, "f c", "a\nb", "a\nB");
+  EXPECT_EQ(diff,
+            "diff --git a/f c b/f c\n--- a/f c\t\n+++ b/f c\t\n"
+            "@@ -1,2 +1,2 @@\n a\n-b\n\\ No newline at end of file\n+B\n\\ No newline at end of file\n");
+  diff.clear();
+  stylo::append_unified_diff(diff, "same.c", "x\n", "x\n");
+  EXPECT_EQ(diff, "");
+}
+
+// --- The diff applied by the tools people apply diffs with -----------------
+
+int run(const std::string& command) { return std::system(command.c_str()); }
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::string shell_quoted(std::string_view text) {
+  std::string quoted = "'";
+  for (char ch : text) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+  return quoted + "'";
+}
+
+struct diff_case {
+  std::string name;  // relative, in a directory of its own
+  std::string text;
+};
+
+const std::vector<diff_case>& diff_cases() {
+  static const std::vector<diff_case> cases = [] {
+    std::string long_text;
+    for (int i = 0; i < 40; ++i) long_text += i % 13 == 5 ? "\tif(x) y=-1;\r\n" : "\tcall(x);\r\n";
+    return std::vector<diff_case>{
+        {"plain.c", "int f(void) {\n  if(x) return 1;\n  return 0;\n}\n"},
+        {"with blank.c", "while(a)\n  b();\n"},
+        {"sub dir/caf\xc3\xa9 \xc3\xa0 la cr\xc3\xa8me.c", "for(;;)\r\n  if(a) break;\r\n"},
+        {"crlf long.c", long_text},
+        {"lone cr.c", "a;\rif(x)\rb;\nc;\n"},
+        {"no final lf.c", "x;\ny;\nz;\nif(q)"},
+        {"no final lf, unchanged last line.c", "if(q)\n1\n2\n3\n4\n5\nlast"},
+        {"ctrl z.c", "if(a)\n\x1Aif(b)\nmore\r\nno end"},
+        {"quote\"and\\backslash.c", "switch(c) {}\n"},
+        {"nul.c", std::string("if(a)\0b;\nc\0\n", 12)},
+    };
+  }();
+  return cases;
+}
+
+// Each case's original written into `dir`, the diff applied there by
+// `command`, the result compared with apply_fixes'.
+void expect_diff_applies(const std::string& tool, const std::string& command) {
+  for (const diff_case& c : diff_cases()) {
+    const std::string dir = stylo_test::temp_path("apply-" + tool);
+    ASSERT_EQ(run("rm -rf " + shell_quoted(dir) + " && mkdir -p " + shell_quoted(dir)), 0);
+    const std::string path = dir + "/" + c.name;
+    const std::size_t slash = path.rfind('/');
+    ASSERT_EQ(run("mkdir -p " + shell_quoted(path.substr(0, slash))), 0);
+    stylo_test::write_file(path, c.text);
+    const std::string expected = fixed(c.text, source::memory);
+    ASSERT_NE(expected, c.text) << c.name;
+    std::string diff;
+    stylo::append_unified_diff(diff, c.name, c.text, expected);
+    stylo_test::write_file(dir + ".diff", diff);
+    EXPECT_EQ(run("cd " + shell_quoted(dir) + " && " + command + " < " + shell_quoted(dir + ".diff") + " >/dev/null 2>&1"),
+              0)
+        << tool << " refused the diff of " << c.name << ":\n"
+        << diff;
+    EXPECT_EQ(read_file(path), expected) << tool << " on " << c.name << ":\n" << diff;
+  }
+}
+
+TEST(UnifiedDiff, GitApplyGivesTheFixedText) {
+  if (run("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no git";
+  expect_diff_applies("git", "git apply --unsafe-paths -p1");
+}
+
+TEST(UnifiedDiff, PatchGivesTheFixedText) {
+  if (run("patch --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no patch";
+  expect_diff_applies("patch", "patch -p1 --batch");
+}
+
+}  // namespace
