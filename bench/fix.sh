@@ -46,7 +46,7 @@ before=$(wc -l < "$work/plain.out")
 after=$(wc -l < "$work/fixed.out")
 keyword_left=$(grep -c '\[keyword-space\]$' "$work/fixed.out" || true)
 (cd "$work/copy" && "$report" . > "$work/again.out") || true
-changed=$(diff -rq "$work/pristine" "$work/copy" | wc -l)
+changed=$( (diff -rq "$work/pristine" "$work/copy" || true) | wc -l)
 ratio=$(echo "scale=2; $best_fix / $best_plain" | bc)
 echo "findings before: $before; after --fix: $after ($keyword_left keyword-space); files changed: $changed"
 echo "summary: $(cat "$work/summary")"

@@ -2,6 +2,9 @@
 
 #include <memory>
 #include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "platform/directory_listing.h"
 #include "platform/file_input.h"
@@ -38,6 +41,12 @@ class report_run {
  public:
   report_run(const options& given, report_format& format, report_output& output, const baseline* known)
       : given_(given), output_(output), reporter_(format, known, &output) {}
+  report_run(const report_run&) = delete;
+  report_run& operator=(const report_run&) = delete;
+  // A run that ends early still waits for the batch being put in place.
+  ~report_run() {
+    if (placer_.joinable()) placer_.join();
+  }
 
   // Each returns false when the run must end at once: a failed read or write.
   bool check_input(const input& each) {
@@ -96,8 +105,9 @@ class report_run {
     file_fixer::result made = fixer_.fix_file(name, given_.fix);
     if (given_.fix) {
       const bool failed = made.what == file_fixer::status::read_failed;
-      batch_.add(name, std::move(made));
-      return failed || batch_.full() ? put_fixes_in_place() : true;
+      filling_->add(name, std::move(made));
+      if (failed) return put_fixes_in_place();
+      return filling_->full() ? hand_over_batch() : true;
     }
     reporter_.start_file(name);
     switch (made.what) {
@@ -112,17 +122,43 @@ class report_run {
     }
   }
 
-  // The files of the batch put in place, then reported in order: each as a
-  // plain check of it as it now is would report it.
+  // A full batch is put in place on a thread of its own while the next
+  // one fills: its syncs and renames wait on the disk, the checks do not.
+  // The batch before it is reported first, so the report keeps its order.
+  bool hand_over_batch() {
+    if (!report_placed_batch()) return false;
+    std::swap(filling_, placing_);
+    try {
+      placer_ = std::thread([batch = placing_] { batch->put_in_place(); });
+    } catch (const std::system_error&) {
+      placing_->put_in_place();
+    }
+    return placer_.joinable() || report_batch(*placing_);
+  }
+
+  bool report_placed_batch() {
+    if (!placer_.joinable()) return true;
+    placer_.join();
+    return report_batch(*placing_);
+  }
+
+  // Every file written put in place, and reported.
   bool put_fixes_in_place() {
-    batch_.put_in_place();
+    if (!report_placed_batch()) return false;
+    filling_->put_in_place();
+    return report_batch(*filling_);
+  }
+
+  // The files of a batch in place, reported in order: each as a plain
+  // check of it as it now is would report it.
+  bool report_batch(fix_batch& batch) {
     bool go_on = true;
-    for (fix_batch::entry& each : batch_.entries()) {
+    for (fix_batch::entry& each : batch.entries()) {
       if (!go_on) break;
       reporter_.start_file(each.name);
       go_on = report_outcome(each.name, each.made);
     }
-    batch_.clear();
+    batch.clear();
     return go_on;
   }
 
@@ -288,7 +324,10 @@ class report_run {
   finding_reporter reporter_;
   line_reader list_;
   file_fixer fixer_;
-  fix_batch batch_;
+  fix_batch batches_[2];
+  fix_batch* filling_ = &batches_[0];
+  fix_batch* placing_ = &batches_[1];
+  std::thread placer_;  ///< putting `placing_` in place, while joinable
   std::uint64_t fixes_ = 0, files_fixed_ = 0;
   bool trouble_ = false;
 };
