@@ -3,7 +3,8 @@
 # report over the same copy, taking turns on a fresh copy each run; the
 # minimum wall time of each is kept. Also checks what the fixes leave: no
 # keyword-space finding, the reversed operators alone (181 on Linux 6.1),
-# and the report of --fix equal to a plain run's over the fixed tree.
+# every file as bench/fix_predict.py predicts it, and the report of --fix
+# equal to a plain run's over the fixed tree.
 #
 #   bash bench/fix.sh                              # work in $STYLO_BENCH_DIR/fix (default /tmp/stylo-bench/fix)
 #   RUNS=5 STYLO_MAX_RATIO=1.5 bash bench/fix.sh   # fail above this ratio
@@ -52,6 +53,7 @@ echo "findings before: $before; after --fix: $after ($keyword_left keyword-space
 echo "summary: $(cat "$work/summary")"
 echo "minimum wall time: plain report ${best_plain}s, --fix ${best_fix}s: ratio $ratio"
 status=0
+python3 "$here/fix_predict.py" "$work/pristine" "$work/copy" | tail -1 || { echo "FAIL: files not as predicted"; status=1; }
 cmp -s "$work/fixed.out" "$work/again.out" || { echo "FAIL: --fix's report differs from a plain run's over the fixed tree"; status=1; }
 [ "$keyword_left" = 0 ] || { echo "FAIL: keyword-space findings left after --fix"; status=1; }
 max=${STYLO_MAX_RATIO:-0}
