@@ -5,7 +5,9 @@
 // - no crash, no hang, no sanitizer report, no exception out of the server;
 // - every message the server sends is one JSON object of JSON-RPC 2.0;
 // - the bytes cut into small reads give exactly the messages that one read
-//   gives.
+//   gives;
+// - the bytes, sent as a string with only '"', '\' and control characters
+//   escaped, as an editor sends a document's raw bytes, come back exactly.
 
 #include <cstddef>
 #include <cstdint>
@@ -44,6 +46,26 @@ std::vector<std::string> serve(std::string_view bytes, const std::vector<std::si
   return sent;
 }
 
+// The bytes as a JSON string, raw: what is not UTF-8 is left as it is.
+std::string raw_string(std::string_view bytes) {
+  std::string out = "\"";
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (b < 0x20) {
+      static constexpr char hex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += hex[b >> 4];
+      out += hex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out + '"';
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -59,5 +81,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (unsigned char b : bytes) seed = (seed ^ b) * 16777619u;
   const std::vector<std::string> pieces = serve(bytes, stylo_fuzz::pieces_for(bytes, seed));
   if (pieces != whole) stylo_fuzz::fail("small reads give other messages than one read", bytes);
+
+  stylo::lsp::incoming_message m =
+      stylo::lsp::parse_message(R"({"jsonrpc":"2.0","method":"x","params":[)" + raw_string(bytes) + "]}");
+  if (m.type != stylo::lsp::incoming_message::kind::notification) {
+    stylo_fuzz::fail("raw bytes in a string make a message that is not read", bytes);
+  }
+  std::string text = m.params.at(0).get<std::string>();
+  if (m.carried_raw_bytes) stylo::lsp::restore_raw_bytes(text);
+  if (text != bytes) stylo_fuzz::fail("raw bytes in a string come back changed", bytes);
   return 0;
 }

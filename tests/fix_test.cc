@@ -190,6 +190,33 @@ TEST(UnifiedDiff, HunksWithContextMergedWhereTheyMeet) {
   diff.clear();
   stylo::append_unified_diff(diff, "same.c", "x\n", "x\n");
   EXPECT_EQ(diff, "");
+  // Beyond fixes: a run of changed lines, lines added and removed, and an
+  // empty side, each as git writes them.
+  const struct {
+    const char* old_text;
+    const char* new_text;
+    const char* hunks;
+  } cases[] = {
+      {"a\nb\nc\n", "A\nB\nc\n", "@@ -1,3 +1,3 @@\n-a\n-b\n+A\n+B\n c\n"},
+      {"a\nb\nc\n", "a\nc\nd\n", "@@ -1,3 +1,3 @@\n a\n-b\n c\n+d\n"},
+      {"x\n", "", "@@ -1 +0,0 @@\n-x\n"},
+      {"", "y", "@@ -0,0 +1 @@\n+y\n\\ No newline at end of file\n"},
+  };
+  for (const auto& c : cases) {
+    diff.clear();
+    stylo::append_unified_diff(diff, "f", c.old_text, c.new_text);
+    EXPECT_EQ(diff, std::string("diff --git a/f b/f\n--- a/f\n+++ b/f\n") + c.hunks) << c.old_text;
+  }
+  // Too many differences for the shortest script: everything old removed,
+  // then everything new added.
+  std::string many_old, many_new, expected = "@@ -1,300 +1,301 @@\n";
+  for (int i = 0; i < 300; ++i) many_old.append("o").append(std::to_string(i)).append("\n");
+  for (int i = 0; i < 301; ++i) many_new.append("n").append(std::to_string(i)).append("\n");
+  for (int i = 0; i < 300; ++i) expected.append("-o").append(std::to_string(i)).append("\n");
+  for (int i = 0; i < 301; ++i) expected.append("+n").append(std::to_string(i)).append("\n");
+  diff.clear();
+  stylo::append_unified_diff(diff, "f", many_old, many_new);
+  EXPECT_EQ(diff, "diff --git a/f b/f\n--- a/f\n+++ b/f\n" + expected);
 }
 
 // --- The diff applied by the tools people apply diffs with -----------------
@@ -218,11 +245,15 @@ const std::vector<diff_case>& diff_cases() {
   static const std::vector<diff_case> cases = [] {
     std::string long_text;
     for (int i = 0; i < 40; ++i) long_text += i % 13 == 5 ? "\tif(x) y=-1;\r\n" : "\tcall(x);\r\n";
+    // More changed lines than the shortest script is looked for with.
+    std::string dense;
+    for (int i = 0; i < 700; ++i) dense += i % 5 == 4 ? "x;\n" : "if(x) y;\n";
     return std::vector<diff_case>{
         {"plain.c", "int f(void) {\n  if(x) return 1;\n  return 0;\n}\n"},
         {"with blank.c", "while(a)\n  b();\n"},
         {"sub dir/caf\xc3\xa9 \xc3\xa0 la cr\xc3\xa8me.c", "for(;;)\r\n  if(a) break;\r\n"},
         {"crlf long.c", long_text},
+        {"dense.c", dense},
         {"lone cr.c", "a;\rif(x)\rb;\nc;\n"},
         {"no final lf.c", "x;\ny;\nz;\nif(q)"},
         {"no final lf, unchanged last line.c", "if(q)\n1\n2\n3\n4\n5\nlast"},

@@ -326,8 +326,7 @@ TEST(Report, FixAndDiff) {
   std::string names;
   for (const auto& f : files) {
     write("fix/" + f.name, f.before);
-    names += ' ';
-    names += quote(f.name);
+    names.append(" ").append(quote(f.name));
   }
   ASSERT_EQ(chmod(path("fix/crlf.c").c_str(), 0751), 0);
   for (const char* copy : {"by-git", "by-patch", "by-fix"}) run("cp -a fix " + std::string(copy));

@@ -55,14 +55,15 @@ json workspace_edit(const document& doc, json edits, bool document_changes) {
 std::vector<fix> fixes_for(std::string_view text, const located_finding& found) {
   std::vector<fix> fixes;
   const std::string subject(found.subject);
-  if (found.rule == rule_id::keyword_space) {
-    if (found.fix) {
-      const auto at = static_cast<std::size_t>(found.fix->offset);
-      fixes.push_back(
-          {"Insert a space after '" + subject + "'", true, {at, at + found.fix->length, std::string(found.fix->text)}});
-    }
-    return fixes;
+  // The core's fix, where the finding has one, is certain: preferred. Which
+  // findings have one is the rules' business, not the editor's.
+  if (found.fix) {
+    const auto at = static_cast<std::size_t>(found.fix->offset);
+    const std::string title =
+        found.rule == rule_id::keyword_space ? "Insert a space after '" + subject + "'" : "Fix: " + std::string(found.message);
+    fixes.push_back({title, true, {at, at + found.fix->length, std::string(found.fix->text)}});
   }
+  if (found.rule != rule_id::reversed_operator) return fixes;
   // The operator: "=" and one sign, or "==" and "!". The blank goes before
   // its last sign.
   const std::size_t last = found.begin + found.subject.size() - 1;

@@ -24,8 +24,8 @@ struct fix {
 
 /// The fixes of one finding in `text`, each of which removes that finding
 /// and changes no other:
-/// - a keyword against its parenthesis: the core's fix (the one stylo-report
-///   applies too), a blank after the keyword, preferred;
+/// - a finding the core gives a fix (the one stylo-report applies too): that
+///   fix, preferred; for a keyword against its parenthesis, a blank after it;
 /// - '=-', '=+', '=!' and '==!': a blank inside the operator, and the
 ///   operator stylo suggests. Neither is preferred: only the author knows
 ///   which was meant. The swap is left out where it would write nonsense or

@@ -69,7 +69,7 @@ std::string carry_raw_bytes(std::string_view body) {
     if (b == '\\') {
       // An escape is taken whole, so that "\\" never starts another.
       if (is_taken_escape(body.substr(i))) out += genuine_marker;
-      const std::size_t n = std::min<std::size_t>(2, body.size() - i);
+      const std::size_t n = i + 1 < body.size() && static_cast<unsigned char>(body[i + 1]) < 0x80 ? 2 : 1;
       out.append(body.substr(i, n));
       i += n;
     } else if (b < 0x80) {

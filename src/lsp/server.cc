@@ -56,8 +56,16 @@ server::server(std::function<void(std::string_view)> send, std::function<void(st
 
 void server::handle(std::string_view body) {
   if (state_ == state::exited) return;
-  incoming_message m = parse_message(body);
-  if (m.carried_raw_bytes) restore_strings(m.params);
+  incoming_message m;
+  try {
+    m = parse_message(body);
+    if (m.carried_raw_bytes) restore_strings(m.params);
+  } catch (const std::bad_alloc&) {
+    // Nothing of the message is known, not even its id: answered as JSON
+    // that cannot be read is.
+    send(make_error(nullptr, error_code::internal_error, "not enough memory to read the message"));
+    return;
+  }
   switch (m.type) {
     case incoming_message::kind::invalid:
       if (m.answerable) {

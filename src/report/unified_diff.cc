@@ -31,14 +31,17 @@ struct step {
   std::size_t new_line;  // index into the new lines, for `same` and `added`
 };
 
+// The most differences the shortest script is looked for with: its time
+// grows with the text's length times this, its memory with its square.
+constexpr std::ptrdiff_t most_differences = 512;
+
 // The shortest edit script between the two line sequences (Myers), for the
-// middle that differs; `limit` bounds the number of differences it looks
-// for, and past it the middle is taken as all removed then all added, which
-// is a longer diff but as exact.
-void middle_script(const std::vector<std::string_view>& a, std::size_t a0, std::size_t a1,
+// middle that differs. False, with nothing appended, where it has more than
+// `most_differences` steps.
+bool middle_script(const std::vector<std::string_view>& a, std::size_t a0, std::size_t a1,
                    const std::vector<std::string_view>& b, std::size_t b0, std::size_t b1, std::vector<step>& out) {
   const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(a1 - a0), m = static_cast<std::ptrdiff_t>(b1 - b0);
-  const std::ptrdiff_t limit = std::min<std::ptrdiff_t>(n + m, 2048);
+  const std::ptrdiff_t limit = std::min<std::ptrdiff_t>(n + m, most_differences);
   const std::ptrdiff_t offset = limit + 1;
   std::vector<std::vector<std::ptrdiff_t>> trace;
   std::vector<std::ptrdiff_t> v(static_cast<std::size_t>(2 * limit + 3), 0);
@@ -57,11 +60,7 @@ void middle_script(const std::vector<std::string_view>& a, std::size_t a0, std::
     }
     trace.push_back(v);
   }
-  if (found < 0) {
-    for (std::size_t i = a0; i < a1; ++i) out.push_back({op::removed, i, b0});
-    for (std::size_t j = b0; j < b1; ++j) out.push_back({op::added, a1, j});
-    return;
-  }
+  if (found < 0) return false;
   // Walk the trace back from the end, then put the steps in order.
   std::vector<step> reversed;
   std::ptrdiff_t x = n, y = m;
@@ -88,30 +87,48 @@ void middle_script(const std::vector<std::string_view>& a, std::size_t a0, std::
     reversed.push_back({op::same, a0 + x, b0 + y});
   }
   out.insert(out.end(), reversed.rbegin(), reversed.rend());
+  return true;
+}
+
+// Line i of each side paired with line i of the other, each run of changed
+// lines written as git writes it: the old lines, then the new. Fixes change
+// lines and never add or remove one, so for them this is a shortest script.
+void paired_script(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b, std::size_t from,
+                   std::size_t to, std::vector<step>& script) {
+  for (std::size_t i = from; i < to;) {
+    if (a[i] == b[i]) {
+      script.push_back({op::same, i, i});
+      ++i;
+      continue;
+    }
+    std::size_t run_end = i;
+    while (run_end < to && a[run_end] != b[run_end]) ++run_end;
+    for (std::size_t j = i; j < run_end; ++j) script.push_back({op::removed, j, i});
+    for (std::size_t j = i; j < run_end; ++j) script.push_back({op::added, run_end, j});
+    i = run_end;
+  }
 }
 
 std::vector<step> edit_script(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b) {
   std::vector<step> script;
   script.reserve(std::max(a.size(), b.size()));
-  if (a.size() == b.size()) {
-    // Fixes change lines and never add or remove one: line i stays line i,
-    // which is also the shortest script for them, found in one pass.
-    for (std::size_t i = 0; i < a.size(); ++i) {
-      if (a[i] == b[i]) {
-        script.push_back({op::same, i, i});
-      } else {
-        script.push_back({op::removed, i, i});
-        script.push_back({op::added, i, i});
-      }
-    }
-    return script;
-  }
   std::size_t head = 0;
   while (head < a.size() && head < b.size() && a[head] == b[head]) ++head;
   std::size_t tail = 0;
   while (tail < a.size() - head && tail < b.size() - head && a[a.size() - 1 - tail] == b[b.size() - 1 - tail]) ++tail;
   for (std::size_t i = 0; i < head; ++i) script.push_back({op::same, i, i});
-  middle_script(a, head, a.size() - tail, b, head, b.size() - tail, script);
+  const std::size_t a_end = a.size() - tail, b_end = b.size() - tail;
+  if (!middle_script(a, head, a_end, b, head, b_end, script)) {
+    // Too many differences to look for the shortest script: lines paired
+    // where both sides have as many, else all removed then all added. As
+    // exact, only longer.
+    if (a.size() == b.size()) {
+      paired_script(a, b, head, a_end, script);
+    } else {
+      for (std::size_t i = head; i < a_end; ++i) script.push_back({op::removed, i, head});
+      for (std::size_t j = head; j < b_end; ++j) script.push_back({op::added, a_end, j});
+    }
+  }
   for (std::size_t i = tail; i > 0; --i) script.push_back({op::same, a.size() - i, b.size() - i});
   return script;
 }
