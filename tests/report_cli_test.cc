@@ -211,6 +211,15 @@ TEST(Report, OutputFileAndStandardInput) {
                           "kill -" + signal + " $!; wait $!; echo $?; ls out.txt*");
     EXPECT_EQ(r.out, signal == "INT" ? "130\n" : "143\n") << signal << ": " << r.err;
   }
+  // Stopped with fixed files written and not yet in place, while it waits
+  // for the rest of its list: no temporary file, the files as they were.
+  write("f1.c", "if(x)\n");
+  write("f2.c", "while(x)\n");
+  const outcome fixing = run("rm -f fifo; mkfifo fifo; exec 3<>fifo; printf 'f1.c\\nf2.c\\n' >&3; "
+                             "env --default-signal=INT REPORT --fix --file-list=fifo < /dev/null & "
+                             "for i in $(seq 50); do ls f2.c.tmp-* >/dev/null 2>&1 && break; sleep 0.1; done; "
+                             "ls *.tmp-* | wc -l; kill -INT $!; wait $!; echo $?; ls *.tmp-* 2>/dev/null; cat f1.c f2.c");
+  EXPECT_EQ(fixing.out, "2\n130\nif(x)\nwhile(x)\n") << fixing.err;
 
   if (!cli_harness::from_environment("STYLO_TEST_WRAPPER").empty() || !have("/usr/bin/time")) return;
   // 40 MB through a pipe, in under 8 MiB.
@@ -391,6 +400,9 @@ TEST(Report, FixAndDiff) {
       {"a link named: its target fixed", "printf 'if(x)\\n' > target.c && ln -sf target.c link.c && "
        "REPORT --fix link.c && test -L link.c && cat target.c", 0, "if (x)\n",
        "stylo-report: fixed 1 finding in 1 file, 0 findings left\n"},
+      {"a file named twice, once through a link: fixed once, not found changed by the first fix",
+       "printf 'if(x)\\n' > twice.c && ln -sf twice.c other.c && REPORT --fix twice.c other.c twice.c && cat twice.c",
+       0, "if (x)\n", "stylo-report: fixed 1 finding in 1 file, 0 findings left\n"},
       {"a file that cannot be opened", "REPORT --fix gone.c", 2, "",
        "Unable to open file 'gone.c'\nstylo-report: fixed 0 findings in 0 files, 0 findings left\n"},
       {"--fix with --diff", "REPORT --fix --diff a.c", 2, "",

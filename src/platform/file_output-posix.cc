@@ -144,13 +144,6 @@ int close_output(output_handle file) { return ::close(static_cast<int>(file)) ==
 int rename_over(temporary_file& from, const std::string& to) {
   if (std::rename(from.name.c_str(), to.c_str()) != 0) return errno;
   removal_registry::forget(from.registration);
-  // The new name is an entry of the directory: synced, it survives a crash.
-  // Some systems cannot sync a directory; the file itself is already safe.
-  const int directory = ::open(directory_of(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (directory >= 0) {
-    ::fsync(directory);
-    ::close(directory);
-  }
   return 0;
 }
 

@@ -105,8 +105,7 @@ int rename_over(temporary_file& from, const std::string& to) {
   std::wstring wide_from, wide_to;
   if (!utf8_to_wide(from.name, wide_from) || !utf8_to_wide(to, wide_to)) return ERROR_INVALID_NAME;
   // Unlike POSIX rename, Windows replaces an existing file only when asked;
-  // write-through returns once the rename is on the disk, which stands in
-  // for the directory sync of POSIX.
+  // write-through returns once the rename is on the disk.
   if (!::MoveFileExW(wide_from.c_str(), wide_to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return static_cast<int>(::GetLastError());
   }

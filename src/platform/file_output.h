@@ -75,8 +75,8 @@ int sync_output(output_handle file);
 int close_output(output_handle file);
 
 /// Renames the closed temporary file to `to`, replacing a file `to` if there
-/// is one, and syncs the directory so that the rename itself is kept. 0 or
-/// the code; on a failure the temporary file is still there.
+/// is one (see output_sync.h for keeping the rename itself). 0 or the code;
+/// on a failure the temporary file is still there.
 int rename_over(temporary_file& from, const std::string& to);
 
 /// Closes (if open) and removes a temporary file, as best it can.

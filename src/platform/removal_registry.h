@@ -10,10 +10,11 @@
 
 namespace stylo::platform::removal_registry {
 
-// One a writer at a time is what the programs keep open; a few spare slots
-// serve writers on several threads. A name that finds no slot is still
-// removed on every failure, only not on a signal.
-inline constexpr int slots = 32;
+// Room for a batch of --fix (128 files written before they are put in
+// place) and the report, with room to spare for writers on other threads.
+// A name that finds no slot is still removed on every failure, only not on
+// a signal.
+inline constexpr int slots = 256;
 
 inline std::atomic<char*> names[slots];
 

@@ -2,7 +2,6 @@
 
 #include "platform/file_input.h"
 #include "platform/file_output.h"
-#include "report/whole_file.h"
 #include "rules/fixes.h"
 #include "core/check.h"
 
@@ -74,17 +73,10 @@ file_fixer::result file_fixer::fix_file(const std::string& name, bool write) {
   result made = fix_held(name);
   if (made.what != status::fixed || !write) return made;
 
-  whole_file out;
-  if (out.begin(name, &facts) == 0) out.write(fixed_);
-  switch (out.commit()) {
-    case whole_file::outcome::replaced:
-      return made;
-    case whole_file::outcome::changed_meanwhile:
-      return {status::changed_meanwhile};
-    case whole_file::outcome::failed:
-      break;
-  }
-  return {status::write_failed, 0, out.error()};
+  made.pending = std::make_unique<whole_file>();
+  if (made.pending->begin(name, &facts) == 0) made.pending->write(fixed_);
+  if (made.pending->error() != 0) return {status::write_failed, 0, made.pending->error()};
+  return made;
 }
 
 }  // namespace stylo::report

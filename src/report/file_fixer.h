@@ -9,11 +9,14 @@
 /// run reports them.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/check.h"
+#include "report/whole_file.h"
+#include "rules/finding.h"
 
 namespace stylo::report {
 
@@ -24,7 +27,7 @@ class file_fixer {
     read_failed,        ///< a read failed short of the end
     nothing_found,      ///< no finding at all
     nothing_to_fix,     ///< findings, none of them fixable: the file as it is
-    fixed,              ///< rewritten (or, for a diff, `original` and `fixed` differ)
+    fixed,              ///< `original` and `fixed` differ; written to `pending`
     changed_meanwhile,  ///< changed by another while being fixed: left alone
     write_failed,       ///< could not be written (`error`): left alone
   };
@@ -33,10 +36,13 @@ class file_fixer {
     status what = status::nothing_found;
     std::uint64_t fixes = 0;  ///< the fixes made (for a diff: to be made)
     int error = 0;            ///< the system's code, for `write_failed`
+    /// With `write`, the fixed text in a new file beside the file (a link:
+    /// beside its target), to be synced and put in place by fix_batch.
+    std::unique_ptr<whole_file> pending = nullptr;
   };
 
-  /// Fixes the file `name` in place (a symbolic link: its target), or, with
-  /// `write` false, only works out the fixed text.
+  /// Works out the fixed text of the file `name` and, with `write`, writes
+  /// it beside the file, ready to replace it.
   result fix_file(const std::string& name, bool write);
 
   /// Works out the fixed text of `text`, as the findings of a file `name`

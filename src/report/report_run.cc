@@ -2,23 +2,27 @@
 
 #include <memory>
 #include <optional>
+#include <set>
+#include <system_error>
+#include <thread>
+#include <utility>
 
-#include "platform/processors.h"
-#include "report/check_pool.h"
-#include "report/file_check.h"
-
+#include "core/check.h"
 #include "platform/directory_listing.h"
 #include "platform/file_input.h"
+#include "platform/processors.h"
 #include "platform/text_output.h"
 #include "report/baseline.h"
+#include "report/check_pool.h"
 #include "report/directory_walk.h"
+#include "report/file_check.h"
 #include "report/file_fixer.h"
+#include "report/fix_batch.h"
 #include "report/finding_reporter.h"
 #include "report/options.h"
 #include "report/report_format.h"
 #include "report/report_output.h"
 #include "report/tool_identity.h"
-#include "core/check.h"
 #include "report/unified_diff.h"
 #include "scanner/line_reader.h"
 
@@ -47,16 +51,22 @@ constexpr std::size_t held_bytes_per_thread = std::size_t{1} << 20;
 // where it is named and its findings go straight to the report; with more,
 // files go to a pool of threads and their results are taken in the order
 // given, so that the report, the messages and the exit status are the same.
+// --fix and --diff take the files one at a time (--fix puts its rewritten
+// files in place in batches, which wait their turn the same way).
 class report_run {
  public:
   report_run(const options& given, report_format& format, report_output& output, const baseline* known,
              unsigned jobs)
       : given_(given), output_(output), reporter_(format, known, &output) {
-    // --fix and --diff rewrite files and write diffs as they go: they take
-    // the files one at a time.
     if (jobs > 1 && !given.fix && !given.diff) {
       pool_.emplace(jobs, files_waiting_per_thread * jobs, held_bytes_per_thread * jobs);
     }
+  }
+  report_run(const report_run&) = delete;
+  report_run& operator=(const report_run&) = delete;
+  // A run that ends early still waits for the batch being put in place.
+  ~report_run() {
+    if (placer_.joinable()) placer_.join();
   }
 
   // Each returns false when the run must end at once: a failed read or write.
@@ -72,13 +82,15 @@ class report_run {
     return true;
   }
 
-  /// Takes every result still waiting. False as for `check_input`.
-  bool finish() { return take_waiting(); }
-
   bool trouble() const { return trouble_; }
   std::uint64_t reported() const { return reporter_.reported(); }
   std::uint64_t fixes() const { return fixes_; }
   std::uint64_t files_fixed() const { return files_fixed_; }
+
+  /// Reports every file still waiting: checked by the pool, or fixed and
+  /// not yet put in place. Call after the last input. False when the run
+  /// must end.
+  bool finish() { return take_waiting(); }
 
  private:
   // What a check's outcome means for the report and the run.
@@ -125,20 +137,97 @@ class report_run {
     return after_check(done->outcome);
   }
 
-  // Every result still waiting, before something that is not a file in
-  // the pool (a message, standard input) takes its place in the order.
+  // Every file still waiting reported, before something that is not a file
+  // of the pool or of a batch (a message, standard input) takes its place
+  // in the order.
   bool take_waiting() {
     while (pool_ && !pool_->empty()) {
       if (!take_one()) return false;
     }
-    return true;
+    return put_fixes_in_place();
   }
 
-  // The file fixed (or its diff written), then its findings reported as a
-  // plain check of the file as it now is would report them.
+  // With --diff: the diff written, then the findings of the fixed text
+  // reported, as a plain check of the file so fixed would report them.
+  // With --fix: the fixed text written beside the file, and the file taken
+  // into the batch, which reports it once it is in place.
   bool fix_file_named(const std::string& name) {
-    const file_fixer::result made = fixer_.fix_file(name, given_.fix);
+    // A file named again (twice in a list, or by a link and by its own name)
+    // while its fixed text waits to be put in place: that text goes in
+    // first, so that the file is read as fixed, not read again as it was
+    // and then found changed by the first rename.
+    if (given_.fix && !(being_fixed_[0].empty() && being_fixed_[1].empty())) {
+      platform::file_facts facts;
+      if (platform::facts_of(name, facts) == 0 && (being_fixed_[0].contains({facts.device, facts.inode}) ||
+                                                   being_fixed_[1].contains({facts.device, facts.inode}))) {
+        if (!take_waiting()) return false;
+      }
+    }
+    file_fixer::result made = fixer_.fix_file(name, given_.fix);
+    if (given_.fix) {
+      const bool failed = made.what == file_fixer::status::read_failed;
+      if (made.pending && made.pending->original() != nullptr) {
+        being_fixed_[filling_ - batches_].insert({made.pending->original()->device, made.pending->original()->inode});
+      }
+      filling_->add(name, std::move(made));
+      if (failed) return put_fixes_in_place();
+      return filling_->full() ? hand_over_batch() : true;
+    }
     reporter_.start_file(name);
+    switch (made.what) {
+      case file_fixer::status::fixed:
+        count_fixes(made);
+        if (!write_diff(name)) return false;
+        return after_check(checker_.check_text(name, fixer_.fixed(), reporter_));
+      case file_fixer::status::nothing_to_fix:
+        return after_check(checker_.check_file(name, reporter_));
+      default:
+        return report_outcome(name, made);
+    }
+  }
+
+  // A full batch is put in place on a thread of its own while the next
+  // one fills: its syncs and renames wait on the disk, the checks do not.
+  // The batch before it is reported first, so the report keeps its order.
+  bool hand_over_batch() {
+    if (!report_placed_batch()) return false;
+    std::swap(filling_, placing_);
+    try {
+      placer_ = std::thread([batch = placing_] { batch->put_in_place(); });
+    } catch (const std::system_error&) {
+      placing_->put_in_place();
+    }
+    return placer_.joinable() || report_batch(*placing_);
+  }
+
+  bool report_placed_batch() {
+    if (!placer_.joinable()) return true;
+    placer_.join();
+    return report_batch(*placing_);
+  }
+
+  // Every file written put in place, and reported.
+  bool put_fixes_in_place() {
+    if (!report_placed_batch()) return false;
+    filling_->put_in_place();
+    return report_batch(*filling_);
+  }
+
+  // The files of a batch in place, reported in order: each as a plain
+  // check of it as it now is would report it.
+  bool report_batch(fix_batch& batch) {
+    bool go_on = true;
+    for (fix_batch::entry& each : batch.entries()) {
+      if (!go_on) break;
+      reporter_.start_file(each.name);
+      go_on = report_outcome(each.name, each.made);
+    }
+    batch.clear();
+    being_fixed_[&batch - batches_].clear();
+    return go_on;
+  }
+
+  bool report_outcome(const std::string& name, const file_fixer::result& made) {
     switch (made.what) {
       case file_fixer::status::cannot_open:
         return after_check(check_outcome::cannot_open);
@@ -147,21 +236,20 @@ class report_run {
       case file_fixer::status::nothing_found:
         return after_check(check_outcome::checked);
       case file_fixer::status::nothing_to_fix:
-        return after_check(checker_.check_file(name, reporter_));
+        break;
       case file_fixer::status::fixed:
         count_fixes(made);
-        if (given_.diff && !write_diff(name)) return false;
-        return after_check(checker_.check_text(name, fixer_.fixed(), reporter_));
+        break;
       case file_fixer::status::changed_meanwhile:
         write_error_line("The file " + quoted(name) + " changed while it was being fixed: left as it was");
         trouble_ = true;
-        return after_check(checker_.check_file(name, reporter_));
+        break;
       case file_fixer::status::write_failed:
         write_error_line("Unable to write " + quoted(name) + ": " + platform::describe_error(made.error));
         trouble_ = true;
-        return after_check(checker_.check_text(name, fixer_.original(), reporter_));
+        break;
     }
-    return true;
+    return after_check(checker_.check_file(name, reporter_));
   }
 
   void count_fixes(const file_fixer::result& made) {
@@ -183,6 +271,7 @@ class report_run {
   // when there is nothing to fix), for editors and pipes; with --diff, the
   // diff. Read whole: the fixes are made on the whole text.
   bool fix_standard_input() {
+    if (!take_waiting()) return false;  // the files before it come first
     const platform::input_handle input = platform::standard_input();
     if (!not_the_report(given_.stdin_name, input)) return false;
     std::string text;
@@ -309,6 +398,12 @@ class report_run {
   checker checker_;  // for one job, and for standard input
   std::optional<check_pool> pool_;
   file_fixer fixer_;
+  fix_batch batches_[2];
+  fix_batch* filling_ = &batches_[0];
+  fix_batch* placing_ = &batches_[1];
+  /// The files (device, inode) each batch holds a fixed text for.
+  std::set<std::pair<std::uint64_t, std::uint64_t>> being_fixed_[2];
+  std::thread placer_;  ///< putting `placing_` in place, while joinable
   std::uint64_t fixes_ = 0, files_fixed_ = 0;
   bool trouble_ = false;
 };
@@ -365,16 +460,20 @@ int run_report(const std::vector<std::string>& arguments) {
   const unsigned jobs = given.jobs != 0 ? given.jobs : platform::usable_processors();
   report_run run(given, *format, output, known ? &*known : nullptr, jobs);
   format->begin();
-  for (std::size_t i = 0; i <= given.inputs.size(); ++i) {
-    if (!(i < given.inputs.size() ? run.check_input(given.inputs[i]) : run.finish())) {
-      const int error = output.error();
-      output.abandon();
-      if (error != 0) {
-        write_error_line("Failed while writing the report to " + output.destination() + ": " +
-                         platform::describe_error(error));
-      }
-      return 2;
+  bool completed = true;
+  for (const input& each : given.inputs) {
+    completed = run.check_input(each);
+    if (!completed) break;
+  }
+  if (completed) completed = run.finish();
+  if (!completed) {
+    const int error = output.error();
+    output.abandon();
+    if (error != 0) {
+      write_error_line("Failed while writing the report to " + output.destination() + ": " +
+                       platform::describe_error(error));
     }
+    return 2;
   }
   format->end();
   if (const int error = output.finish(); error != 0) {

@@ -1,5 +1,7 @@
 #include "report/whole_file.h"
 
+#include "platform/output_sync.h"
+
 namespace stylo::report {
 
 int whole_file::begin(const std::string& name, const platform::file_facts* original) {
@@ -15,7 +17,14 @@ int whole_file::write(std::string_view bytes) {
 }
 
 whole_file::outcome whole_file::commit() {
-  if (error_ == 0 && file_.handle != platform::no_output) error_ = platform::sync_output(file_.handle);
+  const int synced = error_ == 0 && file_.handle != platform::no_output ? platform::sync_output(file_.handle) : 0;
+  const outcome replaced = replace_after_sync(synced);
+  if (replaced == outcome::replaced) platform::sync_directory_of(target_);
+  return replaced;
+}
+
+whole_file::outcome whole_file::replace_after_sync(int sync_error) {
+  if (error_ == 0) error_ = sync_error;
   if (file_.handle != platform::no_output) {
     const int closed = platform::close_output(file_.handle);
     file_.handle = platform::no_output;

@@ -33,13 +33,23 @@ class whole_file {
     changed_meanwhile,  ///< the original changed since it was read: left alone
     failed,             ///< see `error()`; the original is left alone
   };
-  /// Syncs and closes the new file and renames it over the target.
+  /// Syncs and closes the new file, renames it over the target and syncs
+  /// the target's directory.
   outcome commit();
+
+  /// For many files synced together (output_sync.h): the open file, and
+  /// the rest of `commit` once the sync has been done (`sync_error` its
+  /// outcome), but for the directory's sync.
+  platform::output_handle handle() const { return file_.handle; }
+  outcome replace_after_sync(int sync_error);
 
   /// Gives up: the new file is removed, the target stays as it was.
   void abandon();
 
   int error() const { return error_; }
+  /// The facts of the file the new bytes were made from, where given.
+  const platform::file_facts* original() const { return original_ ? &*original_ : nullptr; }
+
   /// The file actually replaced (a link's target).
   const std::string& target() const { return target_; }
 
