@@ -2,8 +2,8 @@
 # stylo-report's threads under ThreadSanitizer: checkers on four threads in
 # memory (the unit test), then stylo-report at -j4 on a generated tree of
 # some 400 files with names that cannot be opened among them, its report
-# held to -j1's byte for byte in two formats. Any report is fatal. A few
-# minutes on two cores.
+# held to -j1's byte for byte in two formats, and --fix over the same
+# tree. Any report is fatal. A few minutes on two cores.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . .ci/lib.sh
@@ -18,6 +18,7 @@ export TSAN_OPTIONS="halt_on_error=1:exitcode=86:second_deadlock_stack=1"
 
 build-tsan/tests/stylo_tests --gtest_filter='FileScan.CheckersOnThreadsShareNothing'
 
+root=$PWD
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 python3 bench/make_corpus.py "$work/tree" 400 >/dev/null
@@ -34,3 +35,14 @@ for format in gcc sarif; do
   cmp one.out four.out && cmp one.err four.err
   echo "tsan: $format at -j4 as at -j1 ($(wc -c < four.out) bytes), no report"
 done
+
+# --fix puts its files in place in batches, on a thread of its own and a
+# few renaming threads: the same fixed tree and report as one at a time.
+status=0
+for jobs in 1 4; do
+  cp -a tree "fix$jobs"
+  (cd "fix$jobs" && "$root/build-tsan/stylo-report" -j$jobs --fix . > "../fix$jobs.out" 2> "../fix$jobs.err") || status=$?
+  [ "$status" -le 1 ] || { echo "tsan: --fix -j$jobs ended with $status (86: a ThreadSanitizer report)"; cat "fix$jobs.err"; exit 1; }
+done
+diff -r fix1 fix4 && cmp fix1.out fix4.out && cmp fix1.err fix4.err
+echo "tsan: --fix at -j4 as at -j1 ($(tail -n 1 fix4.err)), no report"
