@@ -5,7 +5,7 @@ namespace stylo::report {
 check_pool::check_pool(unsigned threads, std::size_t window, std::size_t held_bytes)
     : window_(window == 0 ? 1 : window), held_limit_(held_bytes) {
   threads_.reserve(threads);
-  for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { work(); });
+  for (unsigned i = 1; i < threads; ++i) threads_.emplace_back([this] { work(); });
 }
 
 check_pool::~check_pool() {
@@ -18,26 +18,44 @@ check_pool::~check_pool() {
 }
 
 void check_pool::add(std::string name) {
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    tasks_.emplace_back();
-    tasks_.back().check->name = std::move(name);
-  }
+  staged_.push_back(std::move(name));
   ++waiting_;
-  work_ready_.notify_one();
+  // The first names of a run go out at once, so that no thread waits for
+  // a batch to fill; after that, a few at a time.
+  if (staged_.size() >= staged_at_most || tasks_.size() < threads_.size()) hand_over();
 }
 
-bool check_pool::next_ready() {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  return !tasks_.empty() && tasks_.front().done;
+void check_pool::hand_over() {
+  if (staged_.empty()) return;
+  const std::size_t count = staged_.size();
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (std::string& name : staged_) {
+      tasks_.emplace_back();
+      tasks_.back().check->name = std::move(name);
+    }
+  }
+  staged_.clear();
+  if (count == 1) {
+    work_ready_.notify_one();
+  } else {
+    work_ready_.notify_all();
+  }
 }
 
 std::unique_ptr<file_check> check_pool::take_next() {
+  hand_over();  // the file whose turn it is may be among them
   std::unique_ptr<file_check> result;
   bool was_full = false;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    task_done_.wait(lock, [this] { return tasks_.front().done; });
+    while (!tasks_.front().done.load(std::memory_order_relaxed)) {
+      if (task* mine = claim()) {
+        run(*mine, own_, lock);
+      } else {
+        task_done_.wait(lock);
+      }
+    }
     result = std::move(tasks_.front().check);
     was_full = held_ > held_limit_;
     held_ -= tasks_.front().bytes;
@@ -52,31 +70,38 @@ std::unique_ptr<file_check> check_pool::take_next() {
   return result;
 }
 
+check_pool::task* check_pool::claim() {
+  // The front task is claimed whatever is held, so that the report's next
+  // result is always under way.
+  if (claimed_ < tasks_.size() && (claimed_ == 0 || held_ <= held_limit_)) return &tasks_[claimed_++];
+  return nullptr;
+}
+
+void check_pool::run(task& mine, checker& with, std::unique_lock<std::mutex>& lock) {
+  // A deque keeps its elements where they are when either end changes.
+  file_check& check = *mine.check;
+  lock.unlock();
+  check.run(with);
+  const std::size_t bytes = check.held_bytes();
+  lock.lock();
+  mine.bytes = bytes;
+  mine.done.store(true, std::memory_order_release);
+  held_ += bytes;
+}
+
 void check_pool::work() {
   // The thread's own checker, reused for every file it checks.
   checker files;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    // The front task is claimed whatever is held, so that the report's
-    // next result is always under way.
-    work_ready_.wait(lock, [this] {
-      return stopping_ || (claimed_ < tasks_.size() && (claimed_ == 0 || held_ <= held_limit_));
-    });
+    task* mine = nullptr;
+    work_ready_.wait(lock, [this, &mine] { return stopping_ || (mine = claim()) != nullptr; });
     if (stopping_) return;
-    // A deque keeps its elements where they are when either end changes.
-    task& mine = tasks_[claimed_++];
-    file_check& check = *mine.check;
-    lock.unlock();
-    check.run(files);
-    const std::size_t bytes = check.held_bytes();
-    lock.lock();
-    mine.done = true;
-    mine.bytes = bytes;
-    held_ += bytes;
+    run(*mine, files, lock);
     // Only the report's thread waits, and only for the front: a file done
     // ahead of its turn wakes no one (files are small, and a wake per file
     // would cost more than checking it).
-    if (&mine == &tasks_.front()) task_done_.notify_one();
+    if (mine == &tasks_.front()) task_done_.notify_one();
   }
 }
 
