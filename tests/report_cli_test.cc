@@ -213,10 +213,12 @@ TEST(Report, OutputFileAndStandardInput) {
   }
   // Stopped with fixed files written and not yet in place, while it waits
   // for the rest of its list: no temporary file, the files as they were.
+  // One job, so that each name read is fixed at once (with more, the files
+  // checked wait in the pool until the list goes on).
   write("f1.c", "if(x)\n");
   write("f2.c", "while(x)\n");
   const outcome fixing = run("rm -f fifo; mkfifo fifo; exec 3<>fifo; printf 'f1.c\\nf2.c\\n' >&3; "
-                             "env --default-signal=INT REPORT --fix --file-list=fifo < /dev/null & "
+                             "env --default-signal=INT REPORT -j1 --fix --file-list=fifo < /dev/null & "
                              "for i in $(seq 50); do ls f2.c.tmp-* >/dev/null 2>&1 && break; sleep 0.1; done; "
                              "ls *.tmp-* | wc -l; kill -INT $!; wait $!; echo $?; ls *.tmp-* 2>/dev/null; cat f1.c f2.c");
   EXPECT_EQ(fixing.out, "2\n130\nif(x)\nwhile(x)\n") << fixing.err;
@@ -524,6 +526,7 @@ TEST(Report, SameReportForEveryJobCount) {
       "jobs/crowded.c --file-list=jobs/failing.txt jobs/tree",
       "--baseline=jobs/base.json --file-list=jobs/list.txt",
       "--output=jobs/out.txt --file-list=jobs/list.txt",
+      "--diff jobs/crowded.c --file-list=jobs/failing.txt jobs/tree",
   };
   ASSERT_EQ(run("REPORT --format=json jobs/tree/f5.c jobs/crowded.c > jobs/base.json").status, 1);
   for (const std::string format : {"gcc", "json", "sarif", "github", "gitlab", "checkstyle", "junit"}) {

@@ -1,5 +1,6 @@
 #include "report/report_run.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <set>
@@ -51,16 +52,16 @@ constexpr std::size_t held_bytes_per_thread = std::size_t{1} << 20;
 // where it is named and its findings go straight to the report; with more,
 // files go to a pool of threads and their results are taken in the order
 // given, so that the report, the messages and the exit status are the same.
-// --fix and --diff take the files one at a time (--fix puts its rewritten
-// files in place in batches, which wait their turn the same way).
+// With --fix and --diff the pool's check tells which files have something
+// to fix; only those are read whole and fixed, in order, on the report's
+// thread (--fix puts them in place in batches, which wait their turn the
+// same way).
 class report_run {
  public:
   report_run(const options& given, report_format& format, report_output& output, const baseline* known,
              unsigned jobs)
       : given_(given), output_(output), reporter_(format, known, &output) {
-    if (jobs > 1 && !given.fix && !given.diff) {
-      pool_.emplace(jobs, files_waiting_per_thread * jobs, held_bytes_per_thread * jobs);
-    }
+    if (jobs > 1) pool_.emplace(jobs, files_waiting_per_thread * jobs, held_bytes_per_thread * jobs);
   }
   report_run(const report_run&) = delete;
   report_run& operator=(const report_run&) = delete;
@@ -114,7 +115,7 @@ class report_run {
 
   bool check_file_named(const std::string& name) {
     if (!not_the_report(name, name)) return false;
-    if (given_.fix || given_.diff) return fix_file_named(name);
+    if (!pool_ && (given_.fix || given_.diff)) return fix_file_named(name);
     if (!pool_) {
       reporter_.start_file(name);
       return after_check(checker_.check_file(name, reporter_));
@@ -132,6 +133,20 @@ class report_run {
   // The next result, in order, into the report.
   bool take_one() {
     const std::unique_ptr<file_check> done = pool_->take_next();
+    if (given_.fix || given_.diff) {
+      const bool fixable = std::any_of(done->findings.begin(), done->findings.end(),
+                                       [](const kept_finding& each) { return each.fix.has_value(); });
+      if (fixable) return fix_file_named(done->name);
+      if (given_.fix) {
+        // Nothing to fix, but its place in the order is among the batch's.
+        file_fixer::result made;
+        made.what = done->outcome == check_outcome::cannot_open ? file_fixer::status::cannot_open
+                    : done->outcome == check_outcome::read_failed ? file_fixer::status::read_failed
+                    : done->findings.empty()                      ? file_fixer::status::nothing_found
+                                                                  : file_fixer::status::nothing_to_fix;
+        return add_to_batch(done->name, std::move(made));
+      }
+    }
     reporter_.start_file(done->name);
     done->replay(reporter_);
     return after_check(done->outcome);
@@ -160,19 +175,11 @@ class report_run {
       platform::file_facts facts;
       if (platform::facts_of(name, facts) == 0 && (being_fixed_[0].contains({facts.device, facts.inode}) ||
                                                    being_fixed_[1].contains({facts.device, facts.inode}))) {
-        if (!take_waiting()) return false;
+        if (!put_fixes_in_place()) return false;
       }
     }
     file_fixer::result made = fixer_.fix_file(name, given_.fix);
-    if (given_.fix) {
-      const bool failed = made.what == file_fixer::status::read_failed;
-      if (made.pending && made.pending->original() != nullptr) {
-        being_fixed_[filling_ - batches_].insert({made.pending->original()->device, made.pending->original()->inode});
-      }
-      filling_->add(name, std::move(made));
-      if (failed) return put_fixes_in_place();
-      return filling_->full() ? hand_over_batch() : true;
-    }
+    if (given_.fix) return add_to_batch(name, std::move(made));
     reporter_.start_file(name);
     switch (made.what) {
       case file_fixer::status::fixed:
@@ -184,6 +191,16 @@ class report_run {
       default:
         return report_outcome(name, made);
     }
+  }
+
+  bool add_to_batch(const std::string& name, file_fixer::result made) {
+    const bool failed = made.what == file_fixer::status::read_failed;
+    if (made.pending && made.pending->original() != nullptr) {
+      being_fixed_[filling_ - batches_].insert({made.pending->original()->device, made.pending->original()->inode});
+    }
+    filling_->add(name, std::move(made));
+    if (failed) return put_fixes_in_place();
+    return filling_->full() ? hand_over_batch() : true;
   }
 
   // A full batch is put in place on a thread of its own while the next
