@@ -25,7 +25,11 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:exitcode=86"
 names=$(awk '/^TEST\(Cli, /{name=$2; sub(/\).*/, "", name)} /strace -f/ && name {print name}' tests/cli_test.cc |
   sort -u | paste -sd'|')
 traced="Cli\\.(${names})\$"
-ctest --test-dir build-check --output-on-failure -j2 -E "$traced"
+# Neovim kills a server that has not ended soon after :qa, and the
+# test wants it to end by itself: a sanitized build's exit (the leak check,
+# the coverage counts written) takes longer. Its lifecycle is checked on
+# the release build, in the suite and in .ci/lsp.sh.
+ctest --test-dir build-check --output-on-failure -j2 -E "$traced|^integration\\.neovim_lsp\$"
 ASAN_OPTIONS="${ASAN_OPTIONS/detect_leaks=1/detect_leaks=0}" \
   ctest --test-dir build-check --output-on-failure -R "$traced"
 
