@@ -3,7 +3,9 @@
 namespace stylo::report {
 
 check_pool::check_pool(unsigned threads, std::size_t window, std::size_t held_bytes)
-    : window_(window == 0 ? 1 : window), held_limit_(held_bytes) {
+    : window_(window == 0 ? 1 : window),
+      held_limit_(held_bytes),
+      per_file_(held_bytes / (threads == 0 ? 1 : threads)) {
   threads_.reserve(threads);
   for (unsigned i = 1; i < threads; ++i) threads_.emplace_back([this] { work(); });
 }
@@ -81,7 +83,7 @@ void check_pool::run(task& mine, checker& with, std::unique_lock<std::mutex>& lo
   // A deque keeps its elements where they are when either end changes.
   file_check& check = *mine.check;
   lock.unlock();
-  check.run(with);
+  check.run(with, per_file_);
   const std::size_t bytes = check.held_bytes();
   lock.lock();
   mine.bytes = bytes;

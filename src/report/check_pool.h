@@ -12,7 +12,8 @@
 /// What waits is bounded: at most `window` files given and not yet taken,
 /// and no new file is claimed while the results waiting hold more than
 /// `held_bytes` (the file whose turn it is still goes ahead, so a file with
-/// very many findings slows the others rather than being held up).
+/// very many findings slows the others rather than being held up). One
+/// file keeps at most `held_bytes` divided among the threads.
 
 #include <atomic>
 #include <condition_variable>
@@ -79,6 +80,7 @@ class check_pool {
 
   const std::size_t window_;
   const std::size_t held_limit_;
+  const std::size_t per_file_;          ///< what one file's result may keep
   std::size_t waiting_ = 0;  ///< given and not taken; only the report's thread changes it
 
   std::mutex mutex_;

@@ -5,9 +5,24 @@ namespace {
 
 class keeping_sink final : public finding_sink {
  public:
-  explicit keeping_sink(file_check& out) : out_(out) {}
+  keeping_sink(file_check& out, std::size_t keep_at_most) : out_(out), room_(keep_at_most) {}
   void take(const finding& found) override {
-    if (out_.findings.empty() || out_.findings.back().line != found.line) out_.line_texts.emplace_back(found.line_text);
+    ++out_.found;
+    out_.fixable = out_.fixable || found.fix.has_value();
+    if (out_.dropped) return;
+    const bool new_line = out_.findings.empty() || out_.findings.back().line != found.line;
+    const std::size_t bytes = sizeof(kept_finding) + found.subject.size() + found.suggested.size() +
+                              found.message.size() + (new_line ? sizeof(std::string) + found.line_text.size() : 0);
+    if (bytes > room_) {
+      // Nothing kept, and the memory given back at once: the report checks
+      // this file again when its turn comes.
+      out_.dropped = true;
+      std::vector<kept_finding>().swap(out_.findings);
+      std::vector<std::string>().swap(out_.line_texts);
+      return;
+    }
+    room_ -= bytes;
+    if (new_line) out_.line_texts.emplace_back(found.line_text);
     out_.findings.push_back({found.rule, found.line, found.column, found.end_column, out_.line_texts.size() - 1,
                              std::string(found.subject), std::string(found.suggested), std::string(found.message),
                              found.fix});
@@ -15,6 +30,7 @@ class keeping_sink final : public finding_sink {
 
  private:
   file_check& out_;
+  std::size_t room_;  ///< bytes the file may still keep
 };
 
 }  // namespace
@@ -27,8 +43,8 @@ std::size_t file_check::held_bytes() const {
   return bytes;
 }
 
-void file_check::run(checker& with) {
-  keeping_sink keep(*this);
+void file_check::run(checker& with, std::size_t keep_at_most) {
+  keeping_sink keep(*this, keep_at_most);
   outcome = with.check_file(name, keep);
 }
 

@@ -1,6 +1,5 @@
 #include "report/report_run.h"
 
-#include <algorithm>
 #include <memory>
 #include <optional>
 #include <set>
@@ -134,20 +133,21 @@ class report_run {
   bool take_one() {
     const std::unique_ptr<file_check> done = pool_->take_next();
     if (given_.fix || given_.diff) {
-      const bool fixable = std::any_of(done->findings.begin(), done->findings.end(),
-                                       [](const kept_finding& each) { return each.fix.has_value(); });
-      if (fixable) return fix_file_named(done->name);
+      if (done->fixable) return fix_file_named(done->name);
       if (given_.fix) {
         // Nothing to fix, but its place in the order is among the batch's.
         file_fixer::result made;
         made.what = done->outcome == check_outcome::cannot_open ? file_fixer::status::cannot_open
                     : done->outcome == check_outcome::read_failed ? file_fixer::status::read_failed
-                    : done->findings.empty()                      ? file_fixer::status::nothing_found
+                    : done->found == 0                            ? file_fixer::status::nothing_found
                                                                   : file_fixer::status::nothing_to_fix;
         return add_to_batch(done->name, std::move(made));
       }
     }
     reporter_.start_file(done->name);
+    // Too many findings to have kept: checked again, straight into the
+    // report, now that its turn has come.
+    if (done->dropped) return after_check(checker_.check_file(done->name, reporter_));
     done->replay(reporter_);
     return after_check(done->outcome);
   }
