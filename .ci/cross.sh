@@ -17,7 +17,7 @@ cd "$(dirname "$0")/.."
 ensure_packages cmake g++ strace binutils bc python3 googletest \
   g++-mingw-w64-x86-64 wine64 g++-aarch64-linux-gnu qemu-user
 
-step() { echo "== $*"; }
+step() { echo "== $* (at $SECONDS s)"; }
 fail() {
   echo "FAIL: $*" >&2
   exit 1

@@ -14,7 +14,7 @@ command -v npm >/dev/null || ensure_packages nodejs npm
 ensure_packages cmake g++ libgtest-dev nlohmann-json3-dev neovim emacs-nox elpa-eglot elpa-lsp-mode \
   elpa-flycheck vim vim-ale python3 \
   g++-mingw-w64-x86-64 wine64
-step() { echo "== $*"; }
+step() { echo "== $* (at $SECONDS s)"; }
 
 if [ ! -x build/stylo-lsp ]; then
   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release

@@ -10,7 +10,7 @@ fail() {
   echo "FAIL: $*" >&2
   exit 1
 }
-step() { echo "== $*"; }
+step() { echo "== $* (at $SECONDS s)"; }
 
 apt_updated=
 need() { # need <command> <Debian package>

@@ -22,7 +22,7 @@ fail() {
   echo "FAIL: $*" >&2
   exit 1
 }
-step() { echo "== $*"; }
+step() { echo "== $* (at $SECONDS s)"; }
 
 ensure_packages cmake g++ g++-aarch64-linux-gnu g++-mingw-w64-x86-64 dpkg-dev groff zip unzip \
   binutils file lintian qemu-user wine64 python3 nlohmann-json3-dev

@@ -13,7 +13,7 @@ ensure_packages cmake g++ libgtest-dev nlohmann-json3-dev python3 nodejs time
 # and conflicts with Debian's).
 command -v npm > /dev/null || ensure_packages npm
 
-step() { echo "== $*"; }
+step() { echo "== $* (at $SECONDS s)"; }
 fail() {
   echo "FAIL: $*" >&2
   exit 1
