@@ -8,6 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . .ci/lib.sh
 ensure_packages g++ gcovr libgtest-dev cmake strace nlohmann-json3-dev
+command -v npm >/dev/null || ensure_packages nodejs npm
 
 minimum="${STYLO_MIN_COVERAGE:-95}"
 # stylo-report checks on several threads: their counts are added atomically,
@@ -17,6 +18,13 @@ rm -rf build-check
 cmake -S . -B build-check -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ \
   -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags"
 cmake --build build-check -j2
+# The protocol client's packages, so that its test runs here too: whole
+# sessions that end as an editor ends them, which no other test of the
+# suite does through the program itself (and so the only one to count the
+# server's main).
+mkdir -p build-check/lsp-node
+cp tests/lsp_client/package.json tests/lsp_client/package-lock.json build-check/lsp-node/
+(cd build-check/lsp-node && npm ci --no-audit --no-fund --loglevel=error)
 # A report ends the process with this status, so no report can pass as a
 # test's expected status 1.
 export ASAN_OPTIONS="exitcode=86:detect_leaks=1:strict_string_checks=1"
