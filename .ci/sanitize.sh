@@ -29,6 +29,10 @@ cp tests/lsp_client/package.json tests/lsp_client/package-lock.json build-check/
 # test's expected status 1.
 export ASAN_OPTIONS="exitcode=86:detect_leaks=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:exitcode=86"
+# The randomized cases run a tenth of their rounds here (they run whole in
+# the main suite): at -O0 with the sanitizers, one of them alone took six
+# minutes.
+export STYLO_TEST_ROUNDS_PERCENT=10
 # LeakSanitizer cannot work in a process traced by strace: the tests that
 # inject faults with strace run without it (valgrind checks those for leaks).
 # They are found by their use of strace in the end-to-end tests.

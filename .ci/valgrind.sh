@@ -13,4 +13,5 @@ cmake --build build-valgrind -j2 --target stylo stylo_cli_tests stylo_tests styl
 memcheck="valgrind -q --error-exitcode=99 --leak-check=full --show-leak-kinds=definite,indirect,possible --errors-for-leak-kinds=definite,indirect,possible"
 STYLO_TEST_WRAPPER="$memcheck" ./build-valgrind/tests/stylo_cli_tests
 STYLO_TEST_WRAPPER="$memcheck" ./build-valgrind/tests/stylo_report_cli_tests
-$memcheck ./build-valgrind/tests/stylo_tests --gtest_death_test_style=threadsafe
+# The randomized cases a tenth of their rounds, as under the sanitizers.
+STYLO_TEST_ROUNDS_PERCENT=10 $memcheck ./build-valgrind/tests/stylo_tests --gtest_death_test_style=threadsafe

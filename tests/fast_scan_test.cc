@@ -38,7 +38,7 @@ std::string random_text(std::mt19937& rng, std::size_t pieces) {
 
 TEST(FastScan, AgreesWithPlainScanOnRandomText) {
   std::mt19937 rng(20261208);
-  for (int round = 0; round < 3000; ++round) {
+  for (int round = 0, last = stylo_test::rounds(3000); round < last; ++round) {
     const std::string text = random_text(rng, 1 + rng() % 120);
     const std::vector<std::string> expected = findings_of(scan_kind::plain, text);
     const std::string places = stylo_test::last_places();
@@ -83,7 +83,7 @@ TEST(FastScan, AgreesOnSourceLikeLines) {
       "#define X \\\\", "if(y)", "a = \\\"if(x)\"; b = \\'c'; if(y)",
       "\tmsg(\"%\\\\\\\"\\t if(x) =- \\\\\"); if(y) s = \"%\\\\\\\\\"; if(z)"};
   std::mt19937 rng(64);
-  for (int round = 0; round < 3000; ++round) {
+  for (int round = 0, last = stylo_test::rounds(3000); round < last; ++round) {
     std::string text;
     while (text.size() < 2000) {
       std::string line = lines[rng() % lines.size()];

@@ -137,7 +137,7 @@ void expect_sound_fixes(const std::string& text, const std::string& label) {
 
 TEST(Fixes, GeneratedTextsFixedWholeAndNothingElse) {
   std::mt19937 rng(20261209);
-  for (int round = 0; round < 800; ++round) {
+  for (int round = 0, last = stylo_test::rounds(800); round < last; ++round) {
     expect_sound_fixes(random_text(rng, 1 + rng() % 80), "round " + std::to_string(round));
   }
 }

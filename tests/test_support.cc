@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -141,6 +142,14 @@ std::string check_text(std::string_view bytes, stylo::scan_method method) {
 
 std::vector<std::string> findings_of(scan_kind scan, std::string_view bytes) {
   return parse_findings(temp_path("scan.c"), run_check(bytes, scan));
+}
+
+int rounds(int full) {
+  const char* percent = std::getenv("STYLO_TEST_ROUNDS_PERCENT");
+  if (percent == nullptr || *percent == '\0') return full;
+  const long share = std::strtol(percent, nullptr, 10);
+  if (share <= 0 || share >= 100) return full;
+  return static_cast<int>(std::max(1L, full * share / 100));
 }
 
 std::vector<scan_kind> fast_scans() {

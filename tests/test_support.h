@@ -48,6 +48,12 @@ enum class scan_kind { plain, fast, fast_portable, fast_sse2, fast_avx2, fast_av
 /// if a warning line is not in the exact format.
 std::vector<std::string> findings_of(scan_kind scan, std::string_view bytes);
 
+/// `full` rounds of a randomized test, or the share of them that
+/// STYLO_TEST_ROUNDS_PERCENT gives (at least one). Builds that run many
+/// times slower than a native one (sanitized, under valgrind or an
+/// emulator) run the random cases in part; a native build runs them all.
+int rounds(int full);
+
 /// The plain scan, then every fast scan this processor runs.
 std::vector<scan_kind> fast_scans();
 
