@@ -26,6 +26,15 @@ inline std::string from_environment(const char* name, const char* otherwise = ""
 // tests that need POSIX-only means (strace, FIFOs, symbolic links) skip.
 inline const bool windows = from_environment("STYLO_TEST_SYSTEM") == "windows";
 
+// A build that runs many times slower than a native one (sanitized, under
+// valgrind or an emulator) runs the widest tables in part; a native build
+// runs them whole.
+// STYLO_TEST_ROUNDS_PERCENT, the share of the randomized rounds, says so.
+inline const bool in_part = [] {
+  const long percent = std::strtol(from_environment("STYLO_TEST_ROUNDS_PERCENT", "100").c_str(), nullptr, 10);
+  return percent > 0 && percent < 100;
+}();
+
 #define SKIP_ON_WINDOWS(why) \
   if (cli_harness::windows) GTEST_SKIP() << "not on Windows: " << why
 
