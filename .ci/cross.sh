@@ -6,8 +6,8 @@
 # - Windows x86-64 (mingw-w64): the unit tests (stylo's and stylo-lsp's)
 #   under wine, the end-to-end tests of the native build run against
 #   stylo.exe and stylo-report.exe under wine (every line of text must end in
-#   CR LF; a report is the same bytes as on Linux), the DLLs they import, and
-#   stylo's time on one large file against the Linux build's;
+#   CR LF; a report is the same bytes as on Linux) and the DLLs they import
+#   (.ci/timing.sh times stylo.exe, alone, after every stage);
 # - ARM64 Linux: the unit tests under qemu, and the end-to-end tests against
 #   the ARM programs under qemu.
 # Uses build/ from .ci/run for the end-to-end tests (building what is missing).
@@ -76,9 +76,6 @@ STYLO_TEST_BINARY="$PWD/build-windows/stylo.exe" STYLO_TEST_WRAPPER="$wine" STYL
 step "Windows x86-64: end-to-end tests against stylo-report.exe under wine"
 STYLO_TEST_REPORT_BINARY="$PWD/build-windows/stylo-report.exe" STYLO_TEST_WRAPPER="$wine" STYLO_TEST_SYSTEM=windows \
   build/tests/stylo_report_cli_tests
-
-step "Windows x86-64: one large file, against the Linux build"
-STYLO_MAX_RATIO=1.5 bash bench/windows.sh
 
 step "ARM64 Linux: build"
 cmake -S . -B build-arm64 -DCMAKE_BUILD_TYPE=Release \

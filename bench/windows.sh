@@ -11,9 +11,10 @@
 # The file is a generated C-like corpus (bench/make_corpus.py), 48 MB
 # repeated to about 720 MB, so that wine's start (about 0.1 s) weighs little.
 # The two programs take turns, so that a change in the machine's load
-# weighs on both. The limit is on processor time because CI times this
-# while other jobs run: wine's server then waits for a core, which
-# stretches wine's wall time but not the work the program does.
+# weighs on both. The limit is on processor time: wine's server, a process
+# of its own, does part of the work that Windows' kernel would, and waits
+# for a core whenever something else runs, which stretches wine's wall time
+# but not the work the program does.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
