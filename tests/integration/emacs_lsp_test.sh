@@ -22,7 +22,9 @@ mkdir "$work/bin"
 cat > "$work/bin/stylo-lsp" << EOF
 #!/bin/sh
 "$server" "\$@" 2>> "$work/server.log"
-echo \$? > "$work/status"
+# Written aside and renamed: a wrapper killed while writing leaves no
+# status, rather than an empty one.
+echo \$? > "$work/status.new" && mv "$work/status.new" "$work/status"
 EOF
 chmod +x "$work/bin/stylo-lsp"
 printf 'int f(int x)\n{\n  if(x) return 1;\n  /* \303\251 */ while(x) x=-1;\n  /* \360\237\230\200 */ for(;;) x=+1;\n  return 0;\n}\n' > "$work/a.c"
