@@ -17,11 +17,13 @@ class keeping_sink final : public finding_sink {
       // Nothing kept, and the memory given back at once: the report checks
       // this file again when its turn comes.
       out_.dropped = true;
+      out_.kept_bytes = 0;
       std::vector<kept_finding>().swap(out_.findings);
       std::vector<std::string>().swap(out_.line_texts);
       return;
     }
     room_ -= bytes;
+    out_.kept_bytes += bytes;
     if (new_line) out_.line_texts.emplace_back(found.line_text);
     out_.findings.push_back({found.rule, found.line, found.column, found.end_column, out_.line_texts.size() - 1,
                              std::string(found.subject), std::string(found.suggested), std::string(found.message),
@@ -35,13 +37,7 @@ class keeping_sink final : public finding_sink {
 
 }  // namespace
 
-std::size_t file_check::held_bytes() const {
-  std::size_t bytes = sizeof *this + name.capacity() + findings.capacity() * sizeof(kept_finding) +
-                      line_texts.capacity() * sizeof(std::string);
-  for (const std::string& text : line_texts) bytes += text.capacity();
-  for (const kept_finding& each : findings) bytes += each.message.capacity();
-  return bytes;
-}
+std::size_t file_check::held_bytes() const { return sizeof *this + name.capacity() + kept_bytes; }
 
 void file_check::run(checker& with, std::size_t keep_at_most) {
   keeping_sink keep(*this, keep_at_most);

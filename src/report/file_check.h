@@ -40,9 +40,11 @@ struct file_check {
   std::uint64_t found = 0;  ///< findings, kept or not
   bool fixable = false;     ///< whether any finding has a fix
   bool dropped = false;     ///< more findings than could be kept: none kept
+  std::size_t kept_bytes = 0;  ///< about what the kept findings hold, counted as they are kept
 
   /// About how much memory the result holds, for the bound on results
-  /// waiting for their turn.
+  /// waiting for their turn: the count kept while checking, not a second
+  /// walk over the findings.
   std::size_t held_bytes() const;
 
   /// Checks the file `name` with `with`, keeping its findings while they
