@@ -208,23 +208,25 @@ TEST(Report, OutputFileAndStandardInput) {
 
   // Stopped while it waits for standard input, its report file begun.
   for (const std::string signal : {"INT", "TERM"}) {
-    const outcome r = run("rm -f fifo out.txt*; mkfifo fifo; exec 3<>fifo; "
+    const outcome r = run("rm -f fifo out.txt* .stylo-*; mkfifo fifo; exec 3<>fifo; "
                           "env --default-signal=INT REPORT --output=out.txt - < fifo & "
-                          "for i in $(seq 50); do ls out.txt.tmp-* >/dev/null 2>&1 && break; sleep 0.1; done; "
-                          "kill -" + signal + " $!; wait $!; echo $?; ls out.txt*");
+                          "for i in $(seq 50); do ls .stylo-*.tmp >/dev/null 2>&1 && break; sleep 0.1; done; "
+                          "kill -" + signal + " $!; wait $!; echo $?; ls out.txt* .stylo-*");
     EXPECT_EQ(r.out, signal == "INT" ? "130\n" : "143\n") << signal << ": " << r.err;
   }
   // Stopped with fixed files written and not yet in place, while it waits
   // for the rest of its list: no temporary file, the files as they were.
   // One job, so that each name read is fixed at once (with more, the files
-  // checked wait in the pool until the list goes on).
+  // checked wait in the pool until the list goes on). On Linux the fixed
+  // texts wait in files without a name (deleted, as /proc shows them).
   write("f1.c", "if(x)\n");
   write("f2.c", "while(x)\n");
   const outcome fixing = run("rm -f fifo; mkfifo fifo; exec 3<>fifo; printf 'f1.c\\nf2.c\\n' >&3; "
                              "env --default-signal=INT REPORT -j1 --fix --file-list=fifo < /dev/null & "
-                             "for i in $(seq 50); do ls f2.c.tmp-* >/dev/null 2>&1 && break; sleep 0.1; done; "
-                             "ls *.tmp-* | wc -l; kill -INT $!; wait $!; echo $?; ls *.tmp-* 2>/dev/null; cat f1.c f2.c");
-  EXPECT_EQ(fixing.out, "2\n130\nif(x)\nwhile(x)\n") << fixing.err;
+                             "for i in $(seq 50); do [ $(ls .stylo-*.tmp 2>/dev/null | wc -l) = 2 ] && break; "
+                             "[ $(ls -l /proc/$!/fd 2>/dev/null | grep -c deleted) = 2 ] && break; sleep 0.1; done; "
+                             "sleep 0.1; kill -INT $!; wait $!; echo $?; ls .stylo-* 2>/dev/null; cat f1.c f2.c");
+  EXPECT_EQ(fixing.out, "130\nif(x)\nwhile(x)\n") << fixing.err;
 
   // A program run under a tool, or built with AddressSanitizer (whose
   // shadow memory alone is more), holds more than its own memory.

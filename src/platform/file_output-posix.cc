@@ -3,13 +3,18 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <atomic>
 #include <mutex>
+
+#include <pthread.h>
 
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/file_replace.h"
+#include "platform/file_replace_system.h"
 #include "platform/removal_registry.h"
 
 namespace stylo::platform {
@@ -21,9 +26,16 @@ void facts_from(const struct stat& status, file_facts& facts) {
   facts.size = static_cast<std::uint64_t>(status.st_size);
   facts.modified = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
   facts.mode = static_cast<std::uint32_t>(status.st_mode & 07777);
+  facts.owner = static_cast<std::uint32_t>(status.st_uid);
+  facts.group = static_cast<std::uint32_t>(status.st_gid);
+  facts.regular = S_ISREG(status.st_mode);
+  facts.directory = S_ISDIR(status.st_mode);
 }
 
-const int stopping_signals[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal that ends the process by default and may be caught: a
+// closed pipe and a file grown past its limit too, not only the user's
+// interrupt.
+const int stopping_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, SIGALRM, SIGUSR1, SIGUSR2};
 
 // Removes the temporary files under way, then dies of the signal as it
 // would have without this handler, so that the shell sees why it ended.
@@ -51,13 +63,27 @@ void handle_stopping_signals() {
   });
 }
 
+}  // namespace
+
 std::string directory_of(const std::string& name) {
   const std::size_t slash = name.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : name.substr(0, slash);
 }
 
-}  // namespace
+std::string temporary_name_in(const std::string& directory) {
+  static std::atomic<unsigned> counter{0};
+  return directory + "/.stylo-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+}
+
+void install_stopping_handler() { handle_stopping_signals(); }
+
+void block_stopping_signals() {
+  sigset_t blocked;
+  sigemptyset(&blocked);
+  for (const int each : stopping_signals) sigaddset(&blocked, each);
+  ::pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+}
 
 int facts_of(const std::string& name, file_facts& facts) {
   struct stat status;
@@ -91,13 +117,19 @@ std::string link_target(const std::string& name) {
 
 int create_beside(const std::string& final_name, temporary_file& file, const file_facts* like) {
   handle_stopping_signals();
-  // The process id and a counter make the name; O_EXCL makes sure that no
-  // file of another is ever taken over.
+  // The process id and a counter make a short name (a long final name
+  // still fits the system's limit); O_EXCL makes sure that no file of
+  // another is ever taken over.
+  file.directory = directory_of(final_name);
   for (unsigned attempt = 0;; ++attempt) {
-    file.name = final_name + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    file.name = temporary_name_in(file.directory);
     // Kept before the file exists, so that no moment is left in which a
     // signal would find the file and not its name.
     file.registration = removal_registry::keep(file.name);
+    if (file.registration < 0) {
+      file.name.clear();
+      return EMFILE;
+    }
     const int fd = ::open(file.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd >= 0) {
       file.handle = fd;
@@ -153,6 +185,7 @@ void remove_temporary(temporary_file& file) {
     file.handle = no_output;
   }
   if (!file.name.empty()) ::unlink(file.name.c_str());
+  file.name.clear();
   removal_registry::forget(file.registration);
 }
 

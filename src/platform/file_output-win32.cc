@@ -1,5 +1,6 @@
 #include "platform/file_output.h"
 
+#include <atomic>
 #include <mutex>
 
 #include <windows.h>
@@ -34,7 +35,9 @@ int facts_from(HANDLE file, file_facts& facts) {
   facts.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   facts.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
                                              info.ftLastWriteTime.dwLowDateTime);
-  facts.mode = 0;
+  facts.mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+  facts.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  facts.regular = !facts.directory && ::GetFileType(file) == FILE_TYPE_DISK;
   return 0;
 }
 
@@ -58,14 +61,23 @@ std::string link_target(const std::string& name) { return name; }
 
 int create_beside(const std::string& final_name, temporary_file& file, const file_facts*) {
   handle_console_stops();
+  static std::atomic<unsigned> counter{0};
+  const std::size_t slash = final_name.find_last_of("/\\");
+  file.directory = slash == std::string::npos ? "." : final_name.substr(0, slash);
   for (unsigned attempt = 0;; ++attempt) {
-    file.name = final_name + ".tmp-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt);
+    // Short, so that a long final name still fits the system's limit.
+    file.name = file.directory + "\\.stylo-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                std::to_string(counter++) + ".tmp";
     std::wstring wide;
     if (!utf8_to_wide(file.name, wide)) {
       file.name.clear();
       return ERROR_INVALID_NAME;
     }
     file.registration = removal_registry::keep(file.name);
+    if (file.registration < 0) {
+      file.name.clear();
+      return ERROR_TOO_MANY_OPEN_FILES;
+    }
     const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                         nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
@@ -120,6 +132,7 @@ void remove_temporary(temporary_file& file) {
   }
   std::wstring wide;
   if (!file.name.empty() && utf8_to_wide(file.name, wide)) ::DeleteFileW(wide.c_str());
+  file.name.clear();
   removal_registry::forget(file.registration);
 }
 

@@ -20,7 +20,10 @@ inline constexpr output_handle no_output = -1;
 
 struct temporary_file {
   output_handle handle = no_output;
-  std::string name;  ///< beside the final name, in the same directory
+  /// Beside the final name, in the same directory; empty for a file that
+  /// has no name yet (see file_replace.h), which `directory` then tells.
+  std::string name;
+  std::string directory;
   int registration = -1;  ///< its place among the names removed on a signal
 };
 
@@ -32,6 +35,11 @@ struct file_facts {
   std::uint64_t size = 0;
   std::int64_t modified = 0;  ///< in the system's finest unit
   std::uint32_t mode = 0;     ///< permission bits (POSIX only)
+  std::uint32_t owner = 0, group = 0;  ///< POSIX only
+  /// A plain file: not a directory, a device, a FIFO or a socket, which
+  /// are read or written where they are and never replaced.
+  bool regular = true;
+  bool directory = false;
 };
 
 inline bool same_file(const file_facts& a, const file_facts& b) {
@@ -57,7 +65,8 @@ int facts_of(input_handle input, file_facts& facts);
 std::string link_target(const std::string& name);
 
 /// Creates a new, empty file in the directory of `final_name` (bytes as
-/// given; UTF-8 on Windows) under a name of its own, and has it removed
+/// given; UTF-8 on Windows) under a short name of its own (within the
+/// system's longest name whatever the length of `final_name`), and has it removed
 /// should the process be stopped by a signal before `rename_over` or
 /// `remove_temporary`. With `like`, the new file gets its permissions;
 /// otherwise those the user's umask gives any new file. Returns 0, or the

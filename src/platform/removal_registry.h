@@ -10,11 +10,11 @@
 
 namespace stylo::platform::removal_registry {
 
-// Room for a batch of --fix (128 files written before they are put in
-// place) and the report, with room to spare for writers on other threads.
-// A name that finds no slot is still removed on every failure, only not on
-// a signal.
-inline constexpr int slots = 256;
+// Room for every file --fix holds written and not yet in place (at most
+// 128, see file_commit.h; on Linux they have no name at all) and the
+// report, many times over. A file whose name finds no slot is not made:
+// every name made can be removed by a signal.
+inline constexpr int slots = 1024;
 
 inline std::atomic<char*> names[slots];
 

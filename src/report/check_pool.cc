@@ -1,11 +1,14 @@
 #include "report/check_pool.h"
 
+#include "platform/file_replace.h"
+
 namespace stylo::report {
 
-check_pool::check_pool(unsigned threads, std::size_t window, std::size_t held_bytes)
+check_pool::check_pool(unsigned threads, std::size_t window, std::size_t held_bytes, job_settings how)
     : window_(window == 0 ? 1 : window),
       held_limit_(held_bytes),
-      per_file_(held_bytes / (threads == 0 ? 1 : threads)) {
+      per_file_(held_bytes / (threads == 0 ? 1 : threads)),
+      how_(how) {
   threads_.reserve(threads);
   for (unsigned i = 1; i < threads; ++i) threads_.emplace_back([this] { work(); });
 }
@@ -53,7 +56,7 @@ std::unique_ptr<file_check> check_pool::take_next() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!tasks_.front().done.load(std::memory_order_relaxed)) {
       if (task* mine = claim()) {
-        run(*mine, own_, lock);
+        run(*mine, own_, own_text_, lock);
       } else {
         task_done_.wait(lock);
       }
@@ -79,11 +82,11 @@ check_pool::task* check_pool::claim() {
   return nullptr;
 }
 
-void check_pool::run(task& mine, checker& with, std::unique_lock<std::mutex>& lock) {
+void check_pool::run(task& mine, checker& with, std::string& text, std::unique_lock<std::mutex>& lock) {
   // A deque keeps its elements where they are when either end changes.
   file_check& check = *mine.check;
   lock.unlock();
-  check.run(with, per_file_);
+  check.run(with, text, per_file_, how_);
   const std::size_t bytes = check.held_bytes();
   lock.lock();
   mine.bytes = bytes;
@@ -92,14 +95,18 @@ void check_pool::run(task& mine, checker& with, std::unique_lock<std::mutex>& lo
 }
 
 void check_pool::work() {
-  // The thread's own checker, reused for every file it checks.
+  // A signal is handled on the report's thread, the one that names
+  // temporary files, never between a worker's steps.
+  platform::block_stopping_signals();
+  // The thread's own checker and buffer, reused for every file it checks.
   checker files;
+  std::string text;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     task* mine = nullptr;
     work_ready_.wait(lock, [this, &mine] { return stopping_ || (mine = claim()) != nullptr; });
     if (stopping_) return;
-    run(*mine, files, lock);
+    run(*mine, files, text, lock);
     // Only the report's thread waits, and only for the front: a file done
     // ahead of its turn wakes no one (files are small, and a wake per file
     // would cost more than checking it).

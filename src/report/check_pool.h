@@ -31,8 +31,9 @@ namespace stylo::report {
 
 class check_pool {
  public:
-  /// `threads` counts the report's own: `threads - 1` are started.
-  check_pool(unsigned threads, std::size_t window, std::size_t held_bytes);
+  /// `threads` counts the report's own: `threads - 1` are started, with the
+  /// stopping signals blocked (file_replace.h). Each file is run with `how`.
+  check_pool(unsigned threads, std::size_t window, std::size_t held_bytes, job_settings how = {});
   /// Stops the threads once each has finished the file it is checking;
   /// results not taken are dropped.
   ~check_pool();
@@ -67,9 +68,9 @@ class check_pool {
   void work();
   /// The first task not yet claimed, if one may be: claimed. Under the lock.
   task* claim();
-  /// Checks `mine` with `with` and marks it done. Entered and left with
+  /// Checks `mine` with `with` (and `text`, its buffer) and marks it done. Entered and left with
   /// `lock` held; not held while checking.
-  void run(task& mine, checker& with, std::unique_lock<std::mutex>& lock);
+  void run(task& mine, checker& with, std::string& text, std::unique_lock<std::mutex>& lock);
   /// Hands the names staged to the threads.
   void hand_over();
 
@@ -81,6 +82,7 @@ class check_pool {
   const std::size_t window_;
   const std::size_t held_limit_;
   const std::size_t per_file_;          ///< what one file's result may keep
+  const job_settings how_;
   std::size_t waiting_ = 0;  ///< given and not taken; only the report's thread changes it
 
   std::mutex mutex_;
@@ -93,6 +95,7 @@ class check_pool {
   std::size_t held_ = 0;                ///< bytes of results done and not taken
   bool stopping_ = false;
   checker own_;  ///< the report thread's, for the files it checks itself
+  std::string own_text_;
   std::vector<std::thread> threads_;
 };
 

@@ -1,14 +1,38 @@
 #include "report/file_check.h"
 
+#include <cerrno>
+
+#include "platform/file_input.h"
+#include "platform/file_replace.h"
+
 namespace stylo::report {
 namespace {
 
+// Keeps the findings of one text (those on lines that count) and, when
+// asked, makes the text's fixes as they come: the fixes of one text come
+// in ascending order, so the fixed text grows as the findings do and no
+// list of edits is held, however many there are.
 class keeping_sink final : public finding_sink {
  public:
-  keeping_sink(file_check& out, std::size_t keep_at_most) : out_(out), room_(keep_at_most) {}
+  keeping_sink(file_check& out, std::size_t keep_at_most, const line_filter* lines)
+      : out_(out), room_(keep_at_most), lines_(lines) {}
+
+  // Makes the fixes into `fixed` as they come, from `original`.
+  void fix_into(std::string_view original, std::string& fixed) {
+    original_ = original;
+    fixed_ = &fixed;
+  }
+  // The rest of the original after the last fix. The number of fixes made.
+  std::uint64_t finish_fixing() {
+    if (fixed_ != nullptr) fixed_->append(original_.substr(done_));
+    return fixes_;
+  }
+
   void take(const finding& found) override {
+    if (lines_ != nullptr && *lines_ && !(*lines_)(found.line)) return;
     ++out_.found;
     out_.fixable = out_.fixable || found.fix.has_value();
+    if (fixed_ != nullptr && found.fix) apply(*found.fix);
     if (out_.dropped) return;
     const bool new_line = out_.findings.empty() || out_.findings.back().line != found.line;
     const std::size_t bytes = sizeof(kept_finding) + found.subject.size() + found.suggested.size() +
@@ -31,17 +55,159 @@ class keeping_sink final : public finding_sink {
   }
 
  private:
+  // An edit that does not fit (past the end, or before one already made)
+  // can only come from another text: left out, as apply_fixes does.
+  void apply(const fix_edit& edit) {
+    if (edit.offset < done_ || edit.offset > original_.size() || edit.length > original_.size() - edit.offset) return;
+    const std::size_t at = static_cast<std::size_t>(edit.offset);
+    fixed_->append(original_.substr(done_, at - done_));
+    fixed_->append(edit.text);
+    done_ = at + edit.length;
+    ++fixes_;
+  }
+
   file_check& out_;
   std::size_t room_;  ///< bytes the file may still keep
+  const line_filter* lines_;
+  std::string_view original_;
+  std::string* fixed_ = nullptr;
+  std::size_t done_ = 0;
+  std::uint64_t fixes_ = 0;
 };
+
+// The whole of an open input into `text`, as bytes. False when a read fails.
+bool read_whole(platform::input_handle input, std::string& text, std::uint64_t size_hint) {
+  text.clear();
+  if (size_hint < (std::uint64_t{1} << 34)) text.reserve(static_cast<std::size_t>(size_hint) + 1);
+  std::size_t block = 256 * 1024;
+  for (;;) {
+    const std::size_t had = text.size();
+    if (text.capacity() - had < block) text.reserve(had + block > 2 * text.capacity() ? had + block : 2 * text.capacity());
+    text.resize(text.capacity());
+    const platform::block_read read = platform::read_block(input, text.data() + had, text.size() - had);
+    text.resize(had + (read.outcome == platform::read_outcome::data ? read.length : 0));
+    if (read.outcome == platform::read_outcome::end) return true;
+    if (read.outcome != platform::read_outcome::data) return false;
+  }
+}
+
+void clear_findings(file_check& check) {
+  check.findings.clear();
+  check.line_texts.clear();
+  check.found = 0;
+  check.fixable = false;
+  check.dropped = false;
+  check.kept_bytes = 0;
+}
 
 }  // namespace
 
-std::size_t file_check::held_bytes() const { return sizeof *this + name.capacity() + kept_bytes; }
+file_check::~file_check() { abandon_replacement(nullptr); }
 
-void file_check::run(checker& with, std::size_t keep_at_most) {
-  keeping_sink keep(*this, keep_at_most);
+std::size_t file_check::held_bytes() const {
+  return sizeof *this + name.capacity() + kept_bytes + original.capacity() + fixed.capacity();
+}
+
+void file_check::run(checker& with, std::size_t keep_at_most, const job_settings& how) {
+  std::string text;
+  run(with, text, keep_at_most, how);
+}
+
+void file_check::run(checker& with, std::string& text, std::size_t keep_at_most, const job_settings& how) {
+  if (how.fix || how.diff) {
+    fix(with, text, keep_at_most, how);
+    return;
+  }
+  keeping_sink keep(*this, keep_at_most, how.lines);
   outcome = with.check_file(name, keep);
+}
+
+void file_check::keep_findings_of(checker& with, std::string_view text, std::size_t keep_at_most,
+                                  const job_settings& how, std::vector<fix_edit>*) {
+  keeping_sink keep(*this, keep_at_most, how.lines);
+  outcome = with.check_text(name, text, keep);
+}
+
+void file_check::fix(checker& with, std::string& text, std::size_t keep_at_most, const job_settings& how) {
+  platform::input_handle input = platform::no_input;
+  const int opened = platform::open_source(name, input, facts);
+  if (opened == EMFILE || opened == ENFILE) {
+    outcome = check_outcome::cannot_open;
+    fixing = fix_state::descriptor_shortage;
+    error = opened;
+    return;
+  }
+  if (opened != 0 || !facts.regular) {
+    // Missing, a directory, a FIFO, a device: checked as a plain run checks
+    // it, once (a FIFO's text can be read only once), and never replaced.
+    if (input != platform::no_input) platform::close_input(input);
+    keeping_sink keep(*this, keep_at_most, how.lines);
+    outcome = with.check_file(name, keep);
+    if (opened == 0 && !facts.directory && outcome == check_outcome::checked && fixable) {
+      fixing = fix_state::not_regular;
+    }
+    return;
+  }
+  const bool read = read_whole(input, text, facts.size);
+  if (!read) {
+    platform::close_input(input);
+    outcome = check_outcome::read_failed;
+    return;
+  }
+
+  // The text read, checked in memory, its fixes made as they are found.
+  fixed.clear();
+  {
+    keeping_sink keep(*this, keep_at_most, how.lines);
+    keep.fix_into(text, fixed);
+    outcome = with.check_text(name, text, keep);
+    fixes = keep.finish_fixing();
+  }
+  if (outcome != check_outcome::checked || fixes == 0 || fixed == text) {
+    platform::close_input(input);
+    fixes = 0;
+    std::string().swap(fixed);
+    return;
+  }
+  if (how.fix) {
+    target = platform::link_target(name);
+    if (const int refused = platform::may_write(target, facts); refused != 0) {
+      // Left as it was: its findings are the text's as it is.
+      platform::close_input(input);
+      fixing = fix_state::not_permitted;
+      error = refused;
+      fixes = 0;
+      std::string().swap(fixed);
+      return;
+    }
+  }
+  original.assign(text);
+  fixing = fix_state::fixed;
+  if (how.fix) {
+    if (how.descriptors == nullptr || how.descriptors->take()) {
+      holds_descriptor = how.descriptors != nullptr;
+      error = platform::create_replacement(target, facts, input, replacement);
+      if (error == 0) error = platform::write_to(replacement.handle, fixed);
+      if (error != 0) {
+        abandon_replacement(how.descriptors);
+        platform::close_input(input);
+        fixing = fix_state::write_failed;
+        fixes = 0;
+        std::string().swap(original);
+        std::string().swap(fixed);
+        return;
+      }
+    } else {
+      in_memory = true;
+    }
+  }
+  platform::close_input(input);
+
+  // What is reported is the fixed text's findings, as a check of the file
+  // once fixed would find them.
+  clear_findings(*this);
+  keep_findings_of(with, fixed, keep_at_most, how, nullptr);
+  if (how.fix && !in_memory) std::string().swap(fixed);
 }
 
 void file_check::replay(finding_sink& sink) const {
@@ -49,6 +215,12 @@ void file_check::replay(finding_sink& sink) const {
     sink.take({each.rule, name, each.line, each.column, each.end_column, line_texts[each.line_text], each.subject,
                each.suggested, each.message, each.fix});
   }
+}
+
+void file_check::abandon_replacement(descriptor_budget* descriptors) {
+  if (replacement.handle != platform::no_output || !replacement.name.empty()) platform::remove_temporary(replacement);
+  if (holds_descriptor && descriptors != nullptr) descriptors->give_back();
+  holds_descriptor = false;
 }
 
 }  // namespace stylo::report

@@ -1,12 +1,7 @@
 #pragma once
-/// One file through --fix or --diff: its text read whole, the fixes its
-/// findings carry made, and the new text written back whole or not at all.
-/// A file with nothing to fix is only scanned, as a plain check scans it,
-/// and never rewritten or touched. One file's text is held at a time.
-///
-/// Self-contained, so that the run can hand it file after file: it says
-/// what became of the file and which text now holds its findings, and the
-/// run reports them.
+/// A text through --fix or --diff given on standard input: the fixes its
+/// findings carry made on the whole text. (Named files are fixed by their
+/// jobs, file_check.h, and put in place by file_commit.h.)
 
 #include <cstdint>
 #include <memory>
@@ -15,7 +10,6 @@
 #include <vector>
 
 #include "core/check.h"
-#include "report/whole_file.h"
 #include "rules/finding.h"
 
 namespace stylo::report {
@@ -36,14 +30,7 @@ class file_fixer {
     status what = status::nothing_found;
     std::uint64_t fixes = 0;  ///< the fixes made (for a diff: to be made)
     int error = 0;            ///< the system's code, for `write_failed`
-    /// With `write`, the fixed text in a new file beside the file (a link:
-    /// beside its target), to be synced and put in place by fix_batch.
-    std::unique_ptr<whole_file> pending = nullptr;
   };
-
-  /// Works out the fixed text of the file `name` and, with `write`, writes
-  /// it beside the file, ready to replace it.
-  result fix_file(const std::string& name, bool write);
 
   /// Works out the fixed text of `text`, as the findings of a file `name`
   /// holding it give them. `nothing_found`, `nothing_to_fix` or `fixed`.

@@ -1,6 +1,9 @@
 #pragma once
 /// Where the report goes: standard output, or a file written whole or not
-/// at all (a temporary file beside it, renamed over it at the end). The
+/// at all (a temporary file beside it, renamed over it at the end). A
+/// named file that exists and is not a regular file (a device such as
+/// /dev/null, a FIFO a reader waits on) is written where it is: replacing
+/// it would put a plain file in its place. The
 /// formats append to `text()`; the bytes go out in blocks, so memory stays
 /// the same however long the report.
 
@@ -18,7 +21,10 @@ class report_output {
   report_output(const report_output&) = delete;
   report_output& operator=(const report_output&) = delete;
   /// A run that ends without `finish` (out of memory, say) leaves no file.
-  ~report_output() { abandon(); }
+  ~report_output() {
+    abandon();
+    close_in_place();
+  }
 
   /// Where the report goes when no file is named.
   enum class stream { standard_output, standard_error, nowhere };
@@ -59,11 +65,13 @@ class report_output {
  private:
   static constexpr std::size_t block_size = 64 * 1024;
   void flush();
+  int close_in_place();
 
   std::string pending_;
   std::string file_name_;
   stream stream_ = stream::standard_output;
   whole_file file_;
+  platform::output_handle in_place_ = platform::no_output;  ///< a device or FIFO, written where it is
   std::optional<platform::file_facts> replaced_;
   int error_ = 0;
 };

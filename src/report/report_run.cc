@@ -1,5 +1,6 @@
 #include "report/report_run.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <set>
@@ -10,14 +11,16 @@
 #include "core/check.h"
 #include "platform/directory_listing.h"
 #include "platform/file_input.h"
+#include "platform/file_replace.h"
 #include "platform/processors.h"
 #include "platform/text_output.h"
 #include "report/baseline.h"
 #include "report/check_pool.h"
 #include "report/directory_walk.h"
 #include "report/file_check.h"
+#include "report/diff_name.h"
+#include "report/file_commit.h"
 #include "report/file_fixer.h"
-#include "report/fix_batch.h"
 #include "report/finding_reporter.h"
 #include "report/options.h"
 #include "report/report_format.h"
@@ -47,27 +50,40 @@ std::string quoted(std::string_view name) {
 constexpr std::size_t files_waiting_per_thread = 32;
 constexpr std::size_t held_bytes_per_thread = std::size_t{1} << 20;
 
-// One run over every input, in order. With one job each file is checked
-// where it is named and its findings go straight to the report; with more,
-// files go to a pool of threads and their results are taken in the order
-// given, so that the report, the messages and the exit status are the same.
-// With --fix and --diff the pool's check tells which files have something
-// to fix; only those are read whole and fixed, in order, on the report's
-// thread (--fix puts them in place in batches, which wait their turn the
-// same way).
+// How many replacements may wait open for their turn: the descriptors the
+// process may hold, less those the run needs besides (standard streams,
+// the report, a file list, a directory walk, each thread's file being
+// read, the file compared at the commit), halved for safety; at most 128,
+// which is enough to make one sync serve many files.
+std::size_t replacement_budget(unsigned jobs) {
+  const std::size_t reserve = 32 + 2 * std::size_t{jobs};
+  const std::size_t limit = platform::descriptor_limit();
+  return limit > reserve ? std::min<std::size_t>(128, (limit - reserve) / 2) : 0;
+}
+
+// One run over every input, in order. Each file is one job (file_check.h):
+// with one thread it is run where the file is named; with more, by the
+// pool (check_pool.h), whose results are taken in the order given, so that
+// the report, the messages and the exit status are the same for any -j.
+// With --fix and --diff the job also fixes the file; --fix's files then
+// wait their turn in the commit (file_commit.h), which puts them in place
+// a batch at a time before they are reported.
 class report_run {
  public:
   report_run(const options& given, report_format& format, report_output& output, const baseline* known,
              unsigned jobs)
-      : given_(given), output_(output), reporter_(format, known, &output) {
-    if (jobs > 1) pool_.emplace(jobs, files_waiting_per_thread * jobs, held_bytes_per_thread * jobs);
+      : given_(given),
+        output_(output),
+        reporter_(format, known, &output),
+        descriptors_(replacement_budget(jobs)),
+        commit_(descriptors_, replacement_budget(jobs)) {
+    settings_.fix = given.fix;
+    settings_.diff = given.diff;
+    settings_.descriptors = given.fix ? &descriptors_ : nullptr;
+    if (jobs > 1) pool_.emplace(jobs, files_waiting_per_thread * jobs, held_bytes_per_thread * jobs, settings_);
   }
   report_run(const report_run&) = delete;
   report_run& operator=(const report_run&) = delete;
-  // A run that ends early still waits for the batch being put in place.
-  ~report_run() {
-    if (placer_.joinable()) placer_.join();
-  }
 
   // Each returns false when the run must end at once: a failed read or write.
   bool check_input(const input& each) {
@@ -114,7 +130,12 @@ class report_run {
 
   bool check_file_named(const std::string& name) {
     if (!not_the_report(name, name)) return false;
-    if (!pool_ && (given_.fix || given_.diff)) return fix_file_named(name);
+    if (!pool_ && (given_.fix || given_.diff)) {
+      auto job = std::make_unique<file_check>();
+      job->name = name;
+      job->run(checker_, text_, held_bytes_per_thread, settings_);
+      return take_result(std::move(job));
+    }
     if (!pool_) {
       reporter_.start_file(name);
       return after_check(checker_.check_file(name, reporter_));
@@ -123,161 +144,144 @@ class report_run {
     // waits stays small.
     while (!pool_->has_room() || pool_->next_ready()) {
       if (pool_->empty()) break;
-      if (!take_one()) return false;
+      if (!take_result(pool_->take_next())) return false;
     }
     pool_->add(name);
     return true;
   }
 
-  // The next result, in order, into the report.
-  bool take_one() {
-    const std::unique_ptr<file_check> done = pool_->take_next();
-    if (given_.fix || given_.diff) {
-      if (done->fixable) return fix_file_named(done->name);
-      if (given_.fix) {
-        // Nothing to fix, but its place in the order is among the batch's.
-        file_fixer::result made;
-        made.what = done->outcome == check_outcome::cannot_open ? file_fixer::status::cannot_open
-                    : done->outcome == check_outcome::read_failed ? file_fixer::status::read_failed
-                    : done->found == 0                            ? file_fixer::status::nothing_found
-                                                                  : file_fixer::status::nothing_to_fix;
-        return add_to_batch(done->name, std::move(made));
-      }
+  // The next result, in order, into the report; with --fix, into the
+  // commit, behind the files waiting there.
+  bool take_result(std::unique_ptr<file_check> done) {
+    if (given_.fix && (done->fixing == fix_state::fixed || !commit_.empty())) {
+      const bool ends_run = done->outcome == check_outcome::read_failed;
+      if (done->fixing == fix_state::fixed && commit_.full() && !commit_batch()) return false;
+      commit_.add(std::move(done));
+      return commit_.full() || ends_run ? commit_batch() : true;
     }
-    reporter_.start_file(done->name);
-    // Too many findings to have kept: checked again, straight into the
-    // report, now that its turn has come.
-    if (done->dropped) return after_check(checker_.check_file(done->name, reporter_));
-    done->replay(reporter_);
-    return after_check(done->outcome);
+    if (given_.diff && done->fixing == fix_state::fixed) return report_diff(*done);
+    return report_check(*done, file_commit::outcome::untouched);
   }
 
   // Every file still waiting reported, before something that is not a file
-  // of the pool or of a batch (a message, standard input) takes its place
-  // in the order.
+  // of the pool (a message, standard input) takes its place in the order.
   bool take_waiting() {
     while (pool_ && !pool_->empty()) {
-      if (!take_one()) return false;
+      if (!take_result(pool_->take_next())) return false;
     }
-    return put_fixes_in_place();
+    return commit_.empty() || commit_batch();
   }
 
-  // With --diff: the diff written, then the findings of the fixed text
-  // reported, as a plain check of the file so fixed would report them.
-  // With --fix: the fixed text written beside the file, and the file taken
-  // into the batch, which reports it once it is in place.
-  bool fix_file_named(const std::string& name) {
-    // A file named again (twice in a list, or by a link and by its own name)
-    // while its fixed text waits to be put in place: that text goes in
-    // first, so that the file is read as fixed, not read again as it was
-    // and then found changed by the first rename.
-    if (given_.fix && !(being_fixed_[0].empty() && being_fixed_[1].empty())) {
-      platform::file_facts facts;
-      if (platform::facts_of(name, facts) == 0 && (being_fixed_[0].contains({facts.device, facts.inode}) ||
-                                                   being_fixed_[1].contains({facts.device, facts.inode}))) {
-        if (!put_fixes_in_place()) return false;
-      }
+  // The files waiting put in place, counted (whatever becomes of the
+  // report), then reported in order.
+  bool commit_batch() {
+    commit_.commit();
+    for (const file_commit::entry& each : commit_.entries()) {
+      if (each.what == file_commit::outcome::replaced) count_fixes(*each.check);
     }
-    file_fixer::result made = fixer_.fix_file(name, given_.fix);
-    if (given_.fix) return add_to_batch(name, std::move(made));
-    reporter_.start_file(name);
-    switch (made.what) {
-      case file_fixer::status::fixed:
-        count_fixes(made);
-        if (!write_diff(name)) return false;
-        return after_check(checker_.check_text(name, fixer_.fixed(), reporter_));
-      case file_fixer::status::nothing_to_fix:
-        return after_check(checker_.check_file(name, reporter_));
-      default:
-        return report_outcome(name, made);
-    }
-  }
-
-  bool add_to_batch(const std::string& name, file_fixer::result made) {
-    const bool failed = made.what == file_fixer::status::read_failed;
-    if (made.pending && made.pending->original() != nullptr) {
-      being_fixed_[filling_ - batches_].insert({made.pending->original()->device, made.pending->original()->inode});
-    }
-    filling_->add(name, std::move(made));
-    if (failed) return put_fixes_in_place();
-    return filling_->full() ? hand_over_batch() : true;
-  }
-
-  // A full batch is put in place on a thread of its own while the next
-  // one fills: its syncs and renames wait on the disk, the checks do not.
-  // The batch before it is reported first, so the report keeps its order.
-  bool hand_over_batch() {
-    if (!report_placed_batch()) return false;
-    std::swap(filling_, placing_);
-    try {
-      placer_ = std::thread([batch = placing_] { batch->put_in_place(); });
-    } catch (const std::system_error&) {
-      placing_->put_in_place();
-    }
-    return placer_.joinable() || report_batch(*placing_);
-  }
-
-  bool report_placed_batch() {
-    if (!placer_.joinable()) return true;
-    placer_.join();
-    return report_batch(*placing_);
-  }
-
-  // Every file written put in place, and reported.
-  bool put_fixes_in_place() {
-    if (!report_placed_batch()) return false;
-    filling_->put_in_place();
-    return report_batch(*filling_);
-  }
-
-  // The files of a batch in place, reported in order: each as a plain
-  // check of it as it now is would report it.
-  bool report_batch(fix_batch& batch) {
     bool go_on = true;
-    for (fix_batch::entry& each : batch.entries()) {
+    for (file_commit::entry& each : commit_.entries()) {
       if (!go_on) break;
-      reporter_.start_file(each.name);
-      go_on = report_outcome(each.name, each.made);
+      go_on = report_check(*each.check, each.what);
     }
-    batch.clear();
-    being_fixed_[&batch - batches_].clear();
+    commit_.clear();
     return go_on;
   }
 
-  bool report_outcome(const std::string& name, const file_fixer::result& made) {
-    switch (made.what) {
-      case file_fixer::status::cannot_open:
-        return after_check(check_outcome::cannot_open);
-      case file_fixer::status::read_failed:
-        return after_check(check_outcome::read_failed);
-      case file_fixer::status::nothing_found:
-        return after_check(check_outcome::checked);
-      case file_fixer::status::nothing_to_fix:
+  // A file's result reported: its messages, then its findings, as a plain
+  // check of the file as it now is would report them.
+  bool report_check(file_check& done, file_commit::outcome committed) {
+    reporter_.start_file(done.name);
+    bool as_it_now_is = false;
+    switch (done.fixing) {
+      case fix_state::none:
         break;
-      case file_fixer::status::fixed:
-        count_fixes(made);
-        break;
-      case file_fixer::status::changed_meanwhile:
-        write_error_line("The file " + quoted(name) + " changed while it was being fixed: left as it was");
+      case fix_state::descriptor_shortage:
+        reporter_.cannot_open();
+        write_error_line("Unable to open file " + quoted(done.name) + ": " + platform::describe_error(done.error));
+        trouble_ = true;
+        output_.flush_if_full();
+        return !output_.failed();
+      case fix_state::not_regular:
+        write_error_line("The file " + quoted(done.name) + " is not a regular file: checked, not fixed");
         trouble_ = true;
         break;
-      case file_fixer::status::write_failed:
-        write_error_line("Unable to write " + quoted(name) + ": " + platform::describe_error(made.error));
+      case fix_state::not_permitted:
+      case fix_state::write_failed:
+        write_error_line("Unable to write " + quoted(done.name) + ": " + platform::describe_error(done.error));
         trouble_ = true;
+        break;
+      case fix_state::fixed:
+        switch (committed) {
+          case file_commit::outcome::untouched:
+          case file_commit::outcome::replaced:
+            break;
+          case file_commit::outcome::changed_meanwhile:
+            write_error_line("The file " + quoted(done.name) + " changed while it was being fixed: left as it was");
+            trouble_ = true;
+            as_it_now_is = true;
+            break;
+          case file_commit::outcome::ours_meanwhile:
+            as_it_now_is = true;
+            break;
+          case file_commit::outcome::write_failed:
+            write_error_line("Unable to write " + quoted(done.name) + ": " + platform::describe_error(done.error));
+            trouble_ = true;
+            as_it_now_is = true;
+            break;
+        }
         break;
     }
-    return after_check(checker_.check_file(name, reporter_));
+    // Too many findings to have kept, or a file left as it was: checked
+    // again, straight into the report, now that its turn has come.
+    if (as_it_now_is || done.dropped) return after_check(checker_.check_file(done.name, reporter_));
+    done.replay(reporter_);
+    return after_check(done.outcome);
   }
 
+  // With --diff: the diff written, under the name that applies from here,
+  // then the fixed text's findings reported.
+  bool report_diff(file_check& done) {
+    std::string name;
+    switch (names_.name_for(done.name, name)) {
+      case diff_names::verdict::outside:
+        write_error_line("The file " + quoted(done.name) +
+                         " is not under the current directory: no diff for it, which would not apply");
+        trouble_ = true;
+        reporter_.start_file(done.name);
+        return after_check(checker_.check_file(done.name, reporter_));
+      case diff_names::verdict::repeated:
+        break;
+      case diff_names::verdict::use:
+        count_fixes(done);
+        if (!write_diff(name, done.original, done.fixed)) return false;
+        break;
+    }
+    std::string().swap(done.original);
+    std::string().swap(done.fixed);
+    return report_check(done, file_commit::outcome::untouched);
+  }
+
+  void count_fixes(const file_check& done) {
+    fixes_ += done.fixes;
+    ++files_fixed_;
+  }
   void count_fixes(const file_fixer::result& made) {
     fixes_ += made.fixes;
     ++files_fixed_;
   }
 
-  bool write_diff(const std::string& name) {
+  // Written as it is made, a block at a time.
+  bool write_diff(const std::string& name, std::string_view original, std::string_view fixed) {
+    int error = 0;
     std::string diff;
-    append_unified_diff(diff, name, fixer_.original(), fixer_.fixed());
-    if (const int error = platform::write_all(platform::output_stream::standard_output, diff); error != 0) {
+    const auto spill = [&error](std::string& block) {
+      if (error == 0) error = platform::write_all(platform::output_stream::standard_output, block);
+      block.clear();
+    };
+    append_unified_diff(diff, name, original, fixed, spill);
+    spill(diff);
+    if (error != 0) {
       write_error_line("Failed while writing the diff to standard output: " + platform::describe_error(error));
       return false;
     }
@@ -304,7 +308,7 @@ class report_run {
     const bool fixed = made.what == file_fixer::status::fixed;
     if (fixed) count_fixes(made);
     if (given_.diff) {
-      if (fixed && !write_diff(given_.stdin_name)) return false;
+      if (fixed && !write_diff(stdin_diff_name(), fixer_.original(), fixer_.fixed())) return false;
     } else if (const int error = platform::write_all(platform::output_stream::standard_output,
                                                      fixed ? fixer_.fixed() : fixer_.original());
                error != 0) {
@@ -408,21 +412,28 @@ class report_run {
     return false;
   }
 
+  // Standard input's name in a diff: as given, without the "./" that
+  // `git apply` would not take.
+  std::string stdin_diff_name() const {
+    std::string_view name = given_.stdin_name;
+    while (name.starts_with("./")) name.remove_prefix(2);
+    return std::string(name);
+  }
+
   const options& given_;
   report_output& output_;
   finding_reporter reporter_;
   line_reader list_;
-  checker checker_;  // for one job, and for standard input
-  std::optional<check_pool> pool_;
+  checker checker_;   // for one job, for standard input, and for files checked again
+  std::string text_;  // one job's buffer for a file read whole
+  descriptor_budget descriptors_;
+  job_settings settings_;
+  file_commit commit_;
+  diff_names names_;
   file_fixer fixer_;
-  fix_batch batches_[2];
-  fix_batch* filling_ = &batches_[0];
-  fix_batch* placing_ = &batches_[1];
-  /// The files (device, inode) each batch holds a fixed text for.
-  std::set<std::pair<std::uint64_t, std::uint64_t>> being_fixed_[2];
-  std::thread placer_;  ///< putting `placing_` in place, while joinable
   std::uint64_t fixes_ = 0, files_fixed_ = 0;
   bool trouble_ = false;
+  std::optional<check_pool> pool_;  // last: its threads stop before the rest goes
 };
 
 std::string counted(std::uint64_t count, const std::string& what) {
@@ -475,6 +486,13 @@ int run_report(const std::vector<std::string>& arguments) {
   }
   const std::unique_ptr<report_format> format = make_format(given.format, output.text());
   const unsigned jobs = given.jobs != 0 ? given.jobs : platform::usable_processors();
+  if (given.fix) {
+    // Files are replaced: a signal removes what is under way, and a closed
+    // pipe or a full disk ends the run as a failed write, which still says
+    // what was fixed.
+    platform::install_stopping_handler();
+    platform::report_failed_writes_as_errors();
+  }
   report_run run(given, *format, output, known ? &*known : nullptr, jobs);
   format->begin();
   bool completed = true;
@@ -483,6 +501,12 @@ int run_report(const std::vector<std::string>& arguments) {
     if (!completed) break;
   }
   if (completed) completed = run.finish();
+  const auto summary = [&] {
+    if (given.fix) {
+      write_error_line("stylo-report: fixed " + counted(run.fixes(), "finding") + " in " +
+                       counted(run.files_fixed(), "file") + ", " + counted(run.reported(), "finding") + " left");
+    }
+  };
   if (!completed) {
     const int error = output.error();
     output.abandon();
@@ -490,6 +514,8 @@ int run_report(const std::vector<std::string>& arguments) {
       write_error_line("Failed while writing the report to " + output.destination() + ": " +
                        platform::describe_error(error));
     }
+    // Files already put in place stay fixed: the run says so.
+    if (run.files_fixed() > 0) summary();
     return 2;
   }
   format->end();
@@ -498,10 +524,7 @@ int run_report(const std::vector<std::string>& arguments) {
                      platform::describe_error(error));
     return 2;
   }
-  if (given.fix) {
-    write_error_line("stylo-report: fixed " + counted(run.fixes(), "finding") + " in " +
-                     counted(run.files_fixed(), "file") + ", " + counted(run.reported(), "finding") + " left");
-  }
+  summary();
   if (run.trouble()) return 2;
   if (given.diff) return run.files_fixed() > 0 ? 1 : 0;
   return run.reported() > 0 ? 1 : 0;

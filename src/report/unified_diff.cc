@@ -9,6 +9,10 @@ namespace {
 
 constexpr std::size_t context_lines = 3;
 
+// What is written out at once with a `spill`: the diff of a large file
+// with millions of fixes goes out as it is made, not held whole.
+constexpr std::size_t spill_at = std::size_t{1} << 20;
+
 // The lines of a text, each with its line feed; the last without one when
 // the text does not end in one.
 std::vector<std::string_view> lines_of(std::string_view text) {
@@ -197,7 +201,7 @@ std::string quoted_diff_name(std::string_view prefix, std::string_view name) {
 }
 
 void append_unified_diff(std::string& out, std::string_view name, std::string_view old_text,
-                         std::string_view new_text) {
+                         std::string_view new_text, const std::function<void(std::string&)>& spill) {
   if (old_text == new_text) return;
   const std::vector<std::string_view> a = lines_of(old_text), b = lines_of(new_text);
   const std::vector<step> script = edit_script(a, b);
@@ -253,6 +257,7 @@ void append_unified_diff(std::string& out, std::string_view name, std::string_vi
       append_line(out, s.kind, s.kind == op::added ? b[s.new_line] : a[s.old_line]);
     }
     i = end;
+    if (spill && out.size() >= spill_at) spill(out);
   }
 }
 

@@ -2,6 +2,7 @@
 /// One file's change as a unified diff in git's form, which `git apply` and
 /// `patch -p1` both take from the directory the names are relative to.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,8 +21,11 @@ namespace stylo {
 /// A text with NUL bytes gets a text diff too, where git's own diff would
 /// call the file binary and show no lines: `git apply` and GNU patch both
 /// take the NUL bytes of a hunk as they are (the tests apply one with each).
+///
+/// With `spill`, `out` is handed to it (to be written and emptied) each
+/// time it holds a block, so that the diff of a large file streams.
 void append_unified_diff(std::string& out, std::string_view name, std::string_view old_text,
-                         std::string_view new_text);
+                         std::string_view new_text, const std::function<void(std::string&)>& spill = {});
 
 /// "a/NAME" (with `prefix` "a/") as git writes it in a diff: as it is, or in
 /// double quotes with C escapes where the name needs them.

@@ -1,0 +1,80 @@
+#pragma once
+/// Putting fixed files in place: the step between a job's replacement,
+/// written and not yet in place (file_check.h), and the report of the file
+/// as it now is. Files come in the run's order and wait here in a batch;
+/// a batch is committed at once:
+///
+///  1. every replacement made durable (one sync for the batch where the
+///     system can: output_sync.h), so that no rename can leave an empty
+///     file should the machine stop;
+///  2. each file read once more and its bytes compared with those the fix
+///     was made from (not only its size and times: `cp -p` and `touch -r`
+///     restore those): a file changed by anyone since is left as the other
+///     program wrote it, and said so;
+///  3. only then the replacement renamed over it, which keeps its mode,
+///     owner and attributes (file_replace.h);
+///  4. the directories synced, so that the renames stay.
+///
+/// Files with nothing to replace wait in the batch too, so that the report
+/// keeps the order; a batch holds at most as many replacements as the
+/// descriptors allow, and a bounded number of files.
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "report/file_check.h"
+
+namespace stylo::report {
+
+class file_commit {
+ public:
+  /// What became of a file of the batch.
+  enum class outcome {
+    untouched,          ///< nothing to put in place
+    replaced,           ///< the fixed text is in place
+    changed_meanwhile,  ///< changed by another program since it was read: left alone
+    ours_meanwhile,     ///< already replaced by this run (named twice): reported as it now is
+    write_failed,       ///< see the entry's `error`: left alone
+  };
+  struct entry {
+    std::unique_ptr<file_check> check;
+    outcome what = outcome::untouched;
+  };
+
+  /// `descriptors`: the run's budget, which the replacements of the batch
+  /// come from and go back to; `most_replacements` of them may wait.
+  file_commit(descriptor_budget& descriptors, std::size_t most_replacements)
+      : descriptors_(descriptors), most_replacements_(most_replacements == 0 ? 1 : most_replacements) {}
+
+  /// Takes a file's result, in the run's order.
+  void add(std::unique_ptr<file_check> check);
+
+  bool empty() const { return entries_.empty(); }
+  /// Whether the batch should be committed before another file is added.
+  bool full() const { return replacements_ >= most_replacements_ || entries_.size() >= 4096; }
+
+  /// Commits the batch (see above). The entries keep their order.
+  void commit();
+
+  /// The files since the last `clear`, in order, with their outcomes once
+  /// committed.
+  std::vector<entry>& entries() { return entries_; }
+  void clear();
+
+ private:
+  outcome put_in_place(file_check& check, platform::input_handle& old_file);
+
+  descriptor_budget& descriptors_;
+  const std::size_t most_replacements_;
+  std::vector<entry> entries_;
+  std::size_t replacements_ = 0;
+  /// The files this run has put in place (device, inode): one found in a
+  /// file's place at the comparison is this run's own doing, not another's.
+  std::set<std::pair<std::uint64_t, std::uint64_t>> made_;
+};
+
+}  // namespace stylo::report
