@@ -60,6 +60,8 @@ class keeping_sink final : public finding_sink {
   void apply(const fix_edit& edit) {
     if (edit.offset < done_ || edit.offset > original_.size() || edit.length > original_.size() - edit.offset) return;
     const std::size_t at = static_cast<std::size_t>(edit.offset);
+    // Room once, at the first fix: a blank for every 16 bytes.
+    if (fixes_ == 0) fixed_->reserve(original_.size() + original_.size() / 16);
     fixed_->append(original_.substr(done_, at - done_));
     fixed_->append(edit.text);
     done_ = at + edit.length;
@@ -75,19 +77,21 @@ class keeping_sink final : public finding_sink {
   std::uint64_t fixes_ = 0;
 };
 
-// The whole of an open input into `text`, as bytes. False when a read fails.
+// The whole of an open input into `text`, as bytes: read into room for
+// the size the file had when opened, then on in blocks should it have
+// grown. False when a read fails.
 bool read_whole(platform::input_handle input, std::string& text, std::uint64_t size_hint) {
   text.clear();
-  if (size_hint < (std::uint64_t{1} << 34)) text.reserve(static_cast<std::size_t>(size_hint) + 1);
-  std::size_t block = 256 * 1024;
+  constexpr std::size_t block = 256 * 1024;
+  std::size_t room = size_hint < (std::uint64_t{1} << 40) ? static_cast<std::size_t>(size_hint) + 1 : block;
   for (;;) {
     const std::size_t had = text.size();
-    if (text.capacity() - had < block) text.reserve(had + block > 2 * text.capacity() ? had + block : 2 * text.capacity());
-    text.resize(text.capacity());
-    const platform::block_read read = platform::read_block(input, text.data() + had, text.size() - had);
+    text.resize(had + room);
+    const platform::block_read read = platform::read_block(input, text.data() + had, room);
     text.resize(had + (read.outcome == platform::read_outcome::data ? read.length : 0));
     if (read.outcome == platform::read_outcome::end) return true;
     if (read.outcome != platform::read_outcome::data) return false;
+    room = block;
   }
 }
 
@@ -181,7 +185,9 @@ void file_check::fix(checker& with, std::string& text, std::size_t keep_at_most,
       return;
     }
   }
-  original.assign(text);
+  // Held until the commit compares the file with it; the thread's buffer
+  // goes with it rather than be copied (a file to fix is rare enough).
+  original.swap(text);
   fixing = fix_state::fixed;
   if (how.fix) {
     if (how.descriptors == nullptr || how.descriptors->take()) {

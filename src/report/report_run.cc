@@ -522,6 +522,7 @@ int run_report(const std::vector<std::string>& arguments) {
   if (const int error = output.finish(); error != 0) {
     write_error_line("Failed while writing the report to " + output.destination() + ": " +
                      platform::describe_error(error));
+    summary();
     return 2;
   }
   summary();

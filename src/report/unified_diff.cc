@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 namespace stylo {
@@ -12,6 +13,9 @@ constexpr std::size_t context_lines = 3;
 // What is written out at once with a `spill`: the diff of a large file
 // with millions of fixes goes out as it is made, not held whole.
 constexpr std::size_t spill_at = std::size_t{1} << 20;
+
+// The size from which texts with as many lines are paired line by line.
+constexpr std::size_t paired_from_lines = 65536;
 
 // The lines of a text, each with its line feed; the last without one when
 // the text does not end in one.
@@ -164,6 +168,119 @@ std::string file_line(std::string_view marker, std::string_view prefix, std::str
   return line;
 }
 
+
+// The lines of a text one at a time, each with its line feed.
+struct line_cursor {
+  std::string_view text;
+  std::size_t at = 0;
+  bool next(std::string_view& line) {
+    if (at >= text.size()) return false;
+    const std::size_t lf = text.find('\n', at);
+    const std::size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
+    line = text.substr(at, end - at);
+    at = end;
+    return true;
+  }
+};
+
+std::size_t count_lines(std::string_view text) {
+  std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  if (!text.empty() && text.back() != '\n') ++lines;
+  return lines;
+}
+
+// The diff of two texts with as many lines, line i paired with line i (the
+// script paired_script gives), made as it is written: nothing held but a
+// few positions, so that a file with millions of fixes is diffed in the
+// memory of its two texts. Each hunk is walked twice, once to find where
+// it ends (its header comes first) and once to write it.
+void append_paired_hunks(std::string& out, std::string_view old_text, std::string_view new_text,
+                         const std::function<void(std::string&)>& spill) {
+  struct place {
+    std::size_t old_at, new_at;
+  };
+  const std::size_t total = count_lines(old_text);
+  line_cursor a{old_text}, b{new_text};
+  std::size_t index = 0;
+  place recent[context_lines + 1];  // the starts of the last lines, by index modulo
+  std::size_t recent_count = 0;
+  std::string_view x, y;
+  for (;;) {
+    const place here{a.at, b.at};
+    if (!a.next(x) || !b.next(y)) break;
+    if (x == y) {
+      recent[index % (context_lines + 1)] = here;
+      ++recent_count;
+      ++index;
+      continue;
+    }
+    // A change at `index`: the hunk starts up to `context_lines` before it.
+    const std::size_t before = std::min(recent_count, context_lines);
+    const std::size_t first = index - before;
+    const place start = before == 0 ? here : recent[first % (context_lines + 1)];
+    std::size_t last_change = index;
+    for (std::size_t j = index + 1;; ++j) {
+      if (!a.next(x) || !b.next(y)) break;
+      if (x != y) {
+        last_change = j;
+      } else if (j - last_change > 2 * context_lines) {
+        break;
+      }
+    }
+    const std::size_t end = std::min(total, last_change + 1 + context_lines);
+    out += "@@ ";
+    append_range(out, '-', first, end - first);
+    out += ' ';
+    append_range(out, '+', first, end - first);
+    out += " @@\n";
+    // Written: same lines as they are, each run of changed lines as its
+    // old lines, then its new ones.
+    line_cursor ra{old_text, start.old_at}, rb{new_text, start.new_at};
+    for (std::size_t i = first; i < end;) {
+      const place run_start{ra.at, rb.at};
+      ra.next(x);
+      rb.next(y);
+      if (spill && out.size() >= spill_at) spill(out);
+      if (x == y) {
+        append_line(out, op::same, x);
+        ++i;
+        continue;
+      }
+      std::size_t run_end = i + 1;
+      for (; run_end < end; ++run_end) {
+        const place after{ra.at, rb.at};
+        std::string_view p, q;
+        ra.next(p);
+        rb.next(q);
+        if (p == q) {
+          ra.at = after.old_at;
+          rb.at = after.new_at;
+          break;
+        }
+      }
+      line_cursor again{old_text, run_start.old_at};
+      for (std::size_t k = i; k < run_end; ++k) {
+        again.next(x);
+        append_line(out, op::removed, x);
+        if (spill && out.size() >= spill_at) spill(out);
+      }
+      again = {new_text, run_start.new_at};
+      for (std::size_t k = i; k < run_end; ++k) {
+        again.next(y);
+        append_line(out, op::added, y);
+        if (spill && out.size() >= spill_at) spill(out);
+      }
+      i = run_end;
+    }
+    if (spill && out.size() >= spill_at) spill(out);
+    // On from the hunk's end, its last lines again the next one's context.
+    a.at = ra.at;
+    b.at = rb.at;
+    index = end;
+    recent_count = 0;
+  }
+}
+
 }  // namespace
 
 std::string quoted_diff_name(std::string_view prefix, std::string_view name) {
@@ -203,12 +320,20 @@ std::string quoted_diff_name(std::string_view prefix, std::string_view name) {
 void append_unified_diff(std::string& out, std::string_view name, std::string_view old_text,
                          std::string_view new_text, const std::function<void(std::string&)>& spill) {
   if (old_text == new_text) return;
-  const std::vector<std::string_view> a = lines_of(old_text), b = lines_of(new_text);
-  const std::vector<step> script = edit_script(a, b);
-
   out += "diff --git " + quoted_diff_name("a/", name) + ' ' + quoted_diff_name("b/", name) + '\n';
   out += file_line("--- ", "a/", name);
   out += file_line("+++ ", "b/", name);
+  // Fixes change lines and never add or remove one: the texts of a large
+  // file have as many lines, and are diffed line by line as they are
+  // written, in little memory (the shortest script would hold some 60
+  // bytes a line). A smaller text gets the shortest script, as git's.
+  if (const std::size_t lines = count_lines(old_text);
+      lines > paired_from_lines && lines == count_lines(new_text)) {
+    append_paired_hunks(out, old_text, new_text, spill);
+    return;
+  }
+  const std::vector<std::string_view> a = lines_of(old_text), b = lines_of(new_text);
+  const std::vector<step> script = edit_script(a, b);
 
   std::size_t i = 0;
   while (i < script.size()) {
