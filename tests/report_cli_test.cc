@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <regex>
 #include <vector>
@@ -456,6 +458,125 @@ TEST(Report, FixWithAFileThatCannotBeWritten) {
   EXPECT_EQ(slurp(path("ro/locked/b.c")), "if(x)\n");
   EXPECT_EQ(slurp(path("ro/z.c")), "while (x)\n");
   EXPECT_EQ(run("ls -a ro ro/locked | grep -c tmp").out, "0\n");
+}
+
+// What --fix, --diff and --output do to what real trees and CI machines
+// hold: devices, FIFOs, files changed meanwhile, other owners, attributes,
+// write-protected files, few descriptors, signals, long names, names git
+// would not take, an output that fills. Each row runs in a directory of its
+// own, and no temporary file may be left in it. Device nodes are made
+// there, never taken from /dev: a build under test pointed at /dev/null as
+// root would replace it for the whole machine.
+TEST(Report, WriteCases) {
+  SKIP_ON_WINDOWS("device nodes, FIFOs, owners and signals are POSIX's");
+  enum needs { nothing, root, root_and_xattr };
+  const std::string fixed_one = "stylo-report: fixed 1 finding in 1 file, ";
+  const struct {
+    const char* what;
+    needs need;
+    std::string command;  // in a new directory, with a.c holding "if(x)\n"
+    int status;
+    std::string out, err;
+  } cases[] = {
+      {"--output onto a device: it stays a device", root,
+       "mknod null c 1 3 && REPORT --output=null a.c; s=$?; stat -c %F null; exit $s", 1,
+       "character special file\n", ""},
+      {"--output onto a full device: the failed write said, the device left", root,
+       "mknod full c 1 7 && REPORT --output=full a.c; s=$?; stat -c %F full; exit $s", 2,
+       "character special file\n", "Failed while writing the report to 'full': No space left on device\n"},
+      {"--output onto a FIFO: its reader gets the report, the FIFO stays", nothing,
+       "mkfifo p && { cat p > got & } && REPORT --output=p a.c; s=$?; wait; stat -c %F p; cat got; exit $s", 1,
+       "fifo\n" + gcc_line("a.c", 1, 1, kw_if, "keyword-space"), ""},
+      {"a FIFO named to --fix: checked once, never replaced, no hang", nothing,
+       "mkfifo f.c && { printf 'if(x)\\n' > f.c & } && timeout 10 REPORT --fix f.c a.c; s=$?; wait; "
+       "stat -c %F f.c; cat a.c; exit $s",
+       2, gcc_line("f.c", 1, 1, kw_if, "keyword-space") + "fifo\nif (x)\n",
+       "The file 'f.c' is not a regular file: checked, not fixed\n" + fixed_one + "1 finding left\n"},
+      {"a FIFO named to --diff: checked once, no hang", nothing,
+       "mkfifo f.c && { printf 'if(x)\\n' > f.c & } && timeout 10 REPORT --diff f.c; s=$?; wait; "
+       "stat -c %F f.c; exit $s",
+       2, "fifo\n", "The file 'f.c' is not a regular file: checked, not fixed\n"},
+      {"a file changed to as many bytes and its time put back, between read and replace: left as written", nothing,
+       "printf 'while(x)\\n' > b.c && mkfifo list && { REPORT -j1 --fix --file-list=list > r.txt 2> e.txt & } && "
+       "exec 3>list && printf 'a.c\\n' >&3 && sleep 0.5 && cp -p a.c keep && printf 'if(y)\\n' > a.c && "
+       "touch -r keep a.c && rm keep && printf 'b.c\\n' >&3 && exec 3>&- && wait $!; s=$?; "
+       "cat a.c b.c r.txt e.txt; exit $s",
+       2,
+       "if(y)\nwhile (x)\n" + gcc_line("a.c", 1, 1, kw_if, "keyword-space") +
+           "The file 'a.c' changed while it was being fixed: left as it was\n" + fixed_one + "1 finding left\n",
+       ""},
+      {"another user's set-user-ID file, fixed by root: owner, mode and attributes kept", root_and_xattr,
+       "chown 65534:65534 a.c && chmod 4755 a.c && setfattr -n user.kept -v yes a.c && REPORT --fix a.c; s=$?; "
+       "stat -c '%u:%g %a' a.c; getfattr --only-values -n user.kept a.c; echo; cat a.c; exit $s",
+       0, "65534:65534 4755\nyes\nif (x)\n", fixed_one + "0 findings left\n"},
+      {"another's set-user-ID file, fixed by a user who cannot give it back: the set-ID bits dropped", root,
+       "chmod o+x .. . && mkdir -m 777 pub && cp a.c pub/ && chmod 6777 pub/a.c && "
+       "setpriv --reuid=65534 --regid=65534 --clear-groups REPORT --fix pub/a.c; s=$?; "
+       "stat -c '%u %a' pub/a.c; cat pub/a.c; exit $s",
+       0, "65534 777\nif (x)\n", fixed_one + "0 findings left\n"},
+      {"a write-protected file (0444): left as it was, the others fixed", nothing,
+       "cp a.c ro.c && chmod 444 ro.c && REPORT --fix ro.c a.c; s=$?; cat ro.c a.c; stat -c %a ro.c; exit $s", 2,
+       gcc_line("ro.c", 1, 1, kw_if, "keyword-space") + "if(x)\nif (x)\n444\n",
+       "Unable to write 'ro.c': Permission denied\n" + fixed_one + "1 finding left\n"},
+      {"a thousand files under ulimit -n 64, on four threads", nothing,
+       "mkdir t && for i in $(seq 1000); do cp a.c t/f$i.c; done && (ulimit -n 64 && REPORT -j4 --fix t); s=$?; "
+       "grep -l 'if(x)' t/*.c | wc -l; exit $s",
+       0, "0\n", "stylo-report: fixed 1000 findings in 1000 files, 0 findings left\n"},
+      {"no descriptor to spare at all: said so, the file left as it was", nothing,
+       "(ulimit -n 4 && REPORT -j1 --fix a.c); s=$?; cat a.c; exit $s", 2,
+       gcc_line("a.c", 1, 1, kw_if, "keyword-space") + "if(x)\n",
+       "Unable to write 'a.c': Too many open files\nstylo-report: fixed 0 findings in 0 files, 1 finding left\n"},
+      {"a reader that goes away (SIGPIPE): each file fixed or not, and the files fixed counted", nothing,
+       "mkdir t && for i in $(seq 3000); do printf 'if(x) y=-1;\\n' > t/f$i.c; done && "
+       "REPORT --fix t 2> e.txt | head -c 1 > /dev/null; echo ${PIPESTATUS[0]}; cat t/*.c | sort -u | "
+       "grep -cv '^if \\?(x) y=-1;$'; n=$(grep -l 'if (x)' t/*.c | wc -l); "
+       "grep -q \"^stylo-report: fixed $n findings in $n files\" e.txt && echo counted; grep -c 'Broken pipe' e.txt",
+       0, "2\n0\ncounted\n1\n", ""},
+      {"a replacement past the file size limit (SIGXFSZ): said so, the file left, the others fixed", nothing,
+       "head -c 3000 /dev/zero | tr '\\0' x > big.c && printf '\\nif(x)\\n' >> big.c && cp big.c was && "
+       "(ulimit -f 2 && REPORT --fix big.c a.c); s=$?; cmp big.c was && cat a.c; rm was; exit $s",
+       2, gcc_line("big.c", 2, 1, kw_if, "keyword-space") + "if (x)\n",
+       "Unable to write 'big.c': File too large\n" + fixed_one + "1 finding left\n"},
+      {"--diff under names git would not take: ./, twice, a directory and a file in it, a link, ../", nothing,
+       "mkdir d && cp a.c d/e.c && ln -s d/e.c l.c && cd d && REPORT --diff ./e.c e.c . ../l.c ../d/e.c > ../p.diff; "
+       "s=$?; cd .. && grep '^[-+d]' p.diff && cp -r d by-git && cp -r d by-patch && (cd by-git && git apply "
+       "../p.diff) && (cd by-patch && patch -s -p1 < ../p.diff) && cat by-git/e.c by-patch/e.c; exit $s",
+       1, "diff --git a/e.c b/e.c\n--- a/e.c\n+++ b/e.c\n-if(x)\n+if (x)\nif (x)\nif (x)\n", ""},
+      {"--diff of a file outside the current directory: refused", nothing,
+       "mkdir d && cd d && REPORT --diff ../a.c /etc/hostname; s=$?; cat ../a.c; exit $s", 2, "if(x)\n",
+       "The file '../a.c' is not under the current directory: no diff for it, which would not apply\n"},
+      {"a name of 250 bytes, the longest most systems take less a few", nothing,
+       "n=$(printf 'n%.0s' $(seq 248)).c && cp a.c $n && REPORT --fix $n; s=$?; cat $n; exit $s", 0, "if (x)\n",
+       fixed_one + "0 findings left\n"},
+      {"an early end (the report onto a full device): the files fixed still said", root,
+       "mknod full c 1 7 && printf 'if(x) y=-1;\\n' > a.c && REPORT --fix a.c > full; s=$?; cat a.c; exit $s", 2,
+       "if (x) y=-1;\n",
+       "Failed while writing the report to standard output: No space left on device\n" + fixed_one +
+           "1 finding left\n"},
+  };
+  const bool is_root = geteuid() == 0;
+  const bool user_attributes = run("touch xattr-probe && setfattr -n user.probe -v 1 xattr-probe").status == 0;
+  for (const auto& c : cases) {
+    if (c.need != nothing && !is_root) {
+      std::printf("skipped (needs root): %s\n", c.what);
+      continue;
+    }
+    if (c.need == root_and_xattr && !user_attributes) {
+      std::printf("skipped (no user.* attributes here): %s\n", c.what);
+      continue;
+    }
+    std::filesystem::remove_all(path("wc"));
+    std::filesystem::create_directory(path("wc"));
+    write("wc/a.c", "if(x)\n");
+    const auto start = std::chrono::steady_clock::now();
+    const outcome r = run("cd wc && " + c.command);
+    std::printf("%5.1f s: %s\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+                c.what);
+    EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.err;
+    EXPECT_EQ(r.out, c.out) << c.what;
+    EXPECT_EQ(r.err, c.err) << c.what;
+    EXPECT_EQ(run("find wc -name '.stylo-*' | wc -l").out, "0\n") << c.what << ": a temporary file left";
+  }
 }
 
 void make_tree(const std::string& top, std::initializer_list<const char*> files) {

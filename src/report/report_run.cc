@@ -56,7 +56,7 @@ constexpr std::size_t held_bytes_per_thread = std::size_t{1} << 20;
 // read, the file compared at the commit), halved for safety; at most 128,
 // which is enough to make one sync serve many files.
 std::size_t replacement_budget(unsigned jobs) {
-  const std::size_t reserve = 32 + 2 * std::size_t{jobs};
+  const std::size_t reserve = 16 + 2 * std::size_t{jobs};
   const std::size_t limit = platform::descriptor_limit();
   return limit > reserve ? std::min<std::size_t>(128, (limit - reserve) / 2) : 0;
 }
