@@ -466,7 +466,8 @@ TEST(Report, FixWithAFileThatCannotBeWritten) {
 // would not take, an output that fills. Each row runs in a directory of its
 // own, and no temporary file may be left in it. Device nodes are made
 // there, never taken from /dev: a build under test pointed at /dev/null as
-// root would replace it for the whole machine.
+// root would replace it for the whole machine. A FIFO's writer is given
+// time to wait for its reader: a FIFO opened before any writer is empty.
 TEST(Report, WriteCases) {
   SKIP_ON_WINDOWS("device nodes, FIFOs, owners and signals are POSIX's");
   enum needs { nothing, root, root_and_xattr };
@@ -488,12 +489,12 @@ TEST(Report, WriteCases) {
        "mkfifo p && { cat p > got & } && REPORT --output=p a.c; s=$?; wait; stat -c %F p; cat got; exit $s", 1,
        "fifo\n" + gcc_line("a.c", 1, 1, kw_if, "keyword-space"), ""},
       {"a FIFO named to --fix: checked once, never replaced, no hang", nothing,
-       "mkfifo f.c && { printf 'if(x)\\n' > f.c & } && timeout 10 REPORT --fix f.c a.c; s=$?; wait; "
+       "mkfifo f.c && { printf 'if(x)\\n' > f.c & } && sleep 0.5 && timeout 10 REPORT --fix f.c a.c; s=$?; wait; "
        "stat -c %F f.c; cat a.c; exit $s",
        2, gcc_line("f.c", 1, 1, kw_if, "keyword-space") + "fifo\nif (x)\n",
        "The file 'f.c' is not a regular file: checked, not fixed\n" + fixed_one + "1 finding left\n"},
       {"a FIFO named to --diff: checked once, no hang", nothing,
-       "mkfifo f.c && { printf 'if(x)\\n' > f.c & } && timeout 10 REPORT --diff f.c; s=$?; wait; "
+       "mkfifo f.c && { printf 'if(x)\\n' > f.c & } && sleep 0.5 && timeout 10 REPORT --diff f.c; s=$?; wait; "
        "stat -c %F f.c; exit $s",
        2, "fifo\n", "The file 'f.c' is not a regular file: checked, not fixed\n"},
       {"a file changed to as many bytes and its time put back, between read and replace: left as written", nothing,
@@ -519,11 +520,11 @@ TEST(Report, WriteCases) {
        gcc_line("ro.c", 1, 1, kw_if, "keyword-space") + "if(x)\nif (x)\n444\n",
        "Unable to write 'ro.c': Permission denied\n" + fixed_one + "1 finding left\n"},
       {"a thousand files under ulimit -n 64, on four threads", nothing,
-       "mkdir t && for i in $(seq 1000); do cp a.c t/f$i.c; done && (ulimit -n 64 && REPORT -j4 --fix t); s=$?; "
+       "mkdir t && for i in $(seq 1000); do printf 'if(x)\\n' > t/f$i.c; done && (ulimit -n 64 && REPORT -j4 --fix t); s=$?; "
        "grep -l 'if(x)' t/*.c | wc -l; exit $s",
        0, "0\n", "stylo-report: fixed 1000 findings in 1000 files, 0 findings left\n"},
       {"no descriptor to spare at all: said so, the file left as it was", nothing,
-       "(ulimit -n 4 && REPORT -j1 --fix a.c); s=$?; cat a.c; exit $s", 2,
+       "(exec 3>&-; ulimit -n 4 && REPORT -j1 --fix a.c); s=$?; cat a.c; exit $s", 2,
        gcc_line("a.c", 1, 1, kw_if, "keyword-space") + "if(x)\n",
        "Unable to write 'a.c': Too many open files\nstylo-report: fixed 0 findings in 0 files, 1 finding left\n"},
       {"a reader that goes away (SIGPIPE): each file fixed or not, and the files fixed counted", nothing,

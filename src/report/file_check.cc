@@ -141,15 +141,21 @@ void file_check::fix(checker& with, std::string& text, std::size_t keep_at_most,
     error = opened;
     return;
   }
-  if (opened != 0 || !facts.regular) {
-    // Missing, a directory, a FIFO, a device: checked as a plain run checks
-    // it, once (a FIFO's text can be read only once), and never replaced.
+  if (opened != 0 || facts.directory) {
+    // Missing, unreadable, a directory: as a plain run reports it.
     if (input != platform::no_input) platform::close_input(input);
     keeping_sink keep(*this, keep_at_most, how.lines);
     outcome = with.check_file(name, keep);
-    if (opened == 0 && !facts.directory && outcome == check_outcome::checked && fixable) {
-      fixing = fix_state::not_regular;
-    }
+    return;
+  }
+  if (!facts.regular) {
+    // A FIFO, a device: checked from the descriptor already open, once (a
+    // FIFO's text can be read only once, and opened again it would wait
+    // for a writer that has gone), and never replaced.
+    keeping_sink keep(*this, keep_at_most, how.lines);
+    outcome = with.check_input(name, input, keep);
+    platform::close_input(input);
+    if (outcome == check_outcome::checked && fixable) fixing = fix_state::not_regular;
     return;
   }
   const bool read = read_whole(input, text, facts.size);
