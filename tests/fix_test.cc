@@ -1,10 +1,19 @@
 // The keyword fixes: the edits findings carry, applied with apply_fixes,
 // over every kind of line end and skip, from a file and from memory, with
-// either scan; and the unified diff of them, applied by git and by patch.
+// either scan; the unified diff of them, applied by git and by patch; and
+// the fixed files put in place only when they are still as read.
 
 #include "rules/fixes.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -13,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include "report/file_check.h"
+#include "report/file_commit.h"
 #include "report/unified_diff.h"
 #include "core/check.h"
 #include "scanner/line_reader.h"
@@ -181,6 +192,43 @@ TEST(UnifiedDiff, HunksWithContextMergedWhereTheyMeet) {
             "diff --git a/f.c b/f.c\n--- a/f.c\n+++ b/f.c\n"
             "@@ -1,12 +1,12 @@\n l1\n-l2\n+L2\n l3\n l4\n l5\n l6\n l7\n l8\n-l9\n+L9\n l10\n l11\n l12\n"
             "@@ -17,4 +17,4 @@\n l17\n l18\n l19\n-l20\n+L20\n");
+  // The same changes in a text large enough to be diffed line by line as
+  // the diff is written: the hunks the shortest script gives when only the
+  // three lines of context follow.
+  std::string short_diff;
+  stylo::append_unified_diff(short_diff, "f.c", old_text + "z\nz\nz\n", new_text + "z\nz\nz\n");
+  std::string large_old = old_text, large_new = new_text;
+  for (int i = 0; i < 70000; ++i) {
+    large_old += "z\n";
+    large_new += "z\n";
+  }
+  std::string large_diff;
+  std::size_t spilled = 0;
+  stylo::append_unified_diff(large_diff, "f.c", large_old, large_new, [&spilled](std::string& block) {
+    spilled += block.size();
+    block.clear();
+  });
+  EXPECT_EQ(large_diff, short_diff);
+  EXPECT_EQ(spilled, 0u);
+  // A diff of many changed lines goes out in blocks as it is made; the
+  // blocks together are the diff made whole.
+  std::string dense_old, dense_new;
+  for (int i = 0; i < 200000; ++i) {
+    dense_old += "if(x);\n";
+    dense_new += "if (x);\n";
+  }
+  std::string whole, streamed, held;
+  stylo::append_unified_diff(whole, "d.c", dense_old, dense_new);
+  std::size_t blocks = 0, largest = 0;
+  stylo::append_unified_diff(held, "d.c", dense_old, dense_new, [&](std::string& block) {
+    ++blocks;
+    largest = std::max(largest, block.size());
+    streamed += block;
+    block.clear();
+  });
+  EXPECT_EQ(streamed + held, whole);
+  EXPECT_GT(blocks, 2u);
+  EXPECT_LT(largest, std::size_t{2} << 20);
   diff.clear();
   stylo::append_unified_diff(diff, "f c", "a\nb", "a\nB");
   EXPECT_EQ(diff,
@@ -247,6 +295,13 @@ const std::vector<diff_case>& diff_cases() {
     // More changed lines than the shortest script is looked for with.
     std::string dense;
     for (int i = 0; i < 700; ++i) dense += i % 5 == 4 ? "x;\n" : "if(x) y;\n";
+    std::string large_sparse, large_dense;
+    for (int i = 0; i < 70000; ++i) {
+      const bool fix_here = i == 0 || i == 7 || i == 14 || i == 21 || i == 40000 || i == 40006;
+      large_sparse += fix_here ? "if(x) y;\n" : "y;\n";
+      large_dense += "if(x);\n";
+    }
+    large_sparse += "while(z)";
     return std::vector<diff_case>{
         {"plain.c", "int f(void) {\n  if(x) return 1;\n  return 0;\n}\n"},
         {"with blank.c", "while(a)\n  b();\n"},
@@ -259,6 +314,9 @@ const std::vector<diff_case>& diff_cases() {
         {"ctrl z.c", "if(a)\n\x1Aif(b)\nmore\r\nno end"},
         {"quote\"and\\backslash.c", "switch(c) {}\n"},
         {"nul.c", std::string("if(a)\0b;\nc\0\n", 12)},
+        // Large enough to be diffed line by line as the diff is written.
+        {"large, fixes far apart.c", large_sparse},
+        {"large, every line fixed.c", large_dense},
     };
   }();
   return cases;
@@ -295,6 +353,129 @@ TEST(UnifiedDiff, GitApplyGivesTheFixedText) {
 TEST(UnifiedDiff, PatchGivesTheFixedText) {
   if (run("patch --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no patch";
   expect_diff_applies("patch", "patch -p1 --batch");
+}
+
+// --- Putting fixed files in place ------------------------------------------
+
+// A file's text set back to `bytes` with its modification time as it was,
+// as `cp -p` or `touch -r` leave an edit.
+void rewrite_keeping_time(const std::string& file, const std::string& bytes) {
+  struct stat before;
+  ASSERT_EQ(stat(file.c_str(), &before), 0);
+  stylo_test::write_file(file, bytes);
+  const struct timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+}
+
+std::vector<std::string> entries_of(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A job fixes the file; something may happen to it before the commit; the
+// commit puts the fixed text in place only if the file still holds the
+// bytes the fixes were made on. Nothing but the file is ever left.
+TEST(FileCommit, ReplacesOnlyWhatIsStillAsRead) {
+  using stylo::report::file_commit;
+  using stylo::report::fix_state;
+  const std::string dir = stylo_test::temp_path("commit");
+  const std::string file = dir + "/a.c";
+  const struct {
+    const char* what;
+    std::size_t descriptors;  // the budget: 0 writes the replacement at the commit
+    std::function<void()> before_job, meanwhile;
+    fix_state fixing;
+    file_commit::outcome outcome;
+    const char* after;  // nullptr: no file
+  } cases[] = {
+      {"nothing meanwhile", 4, {}, {}, fix_state::fixed, file_commit::outcome::replaced, "if (x) y=-1;\n"},
+      {"no descriptor left to the job", 0, {}, {}, fix_state::fixed, file_commit::outcome::replaced,
+       "if (x) y=-1;\n"},
+      {"changed to as many bytes, its time put back", 4, {}, [&] { rewrite_keeping_time(file, "if(x) y=-2;\n"); },
+       fix_state::fixed, file_commit::outcome::changed_meanwhile, "if(x) y=-2;\n"},
+      {"grown", 4, {}, [&] { stylo_test::write_file(file, "if(x) y=-1;\nz;\n"); }, fix_state::fixed,
+       file_commit::outcome::changed_meanwhile, "if(x) y=-1;\nz;\n"},
+      {"removed", 4, {}, [&] { std::filesystem::remove(file); }, fix_state::fixed,
+       file_commit::outcome::changed_meanwhile, nullptr},
+      {"another file with the same bytes renamed over it", 4, {},
+       [&] {
+         stylo_test::write_file(dir + "/other", "if(x) y=-1;\n");
+         std::filesystem::rename(dir + "/other", file);
+       },
+       fix_state::fixed, file_commit::outcome::changed_meanwhile, "if(x) y=-1;\n"},
+      {"write-protected before the job", 4, [&] { chmod(file.c_str(), 0444); }, {}, fix_state::not_permitted,
+       file_commit::outcome::untouched, "if(x) y=-1;\n"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    stylo_test::write_file(file, "if(x) y=-1;\n");
+    ASSERT_EQ(chmod(file.c_str(), 0640), 0);
+    if (c.before_job) c.before_job();
+    stylo::report::descriptor_budget budget(c.descriptors);
+    stylo::report::job_settings how;
+    how.fix = true;
+    how.descriptors = &budget;
+    stylo::checker checks;
+    auto job = std::make_unique<stylo::report::file_check>();
+    job->name = file;
+    job->run(checks, 1 << 20, how);
+    EXPECT_EQ(job->fixing, c.fixing) << c.what;
+    EXPECT_EQ(job->in_memory, c.fixing == fix_state::fixed && c.descriptors == 0) << c.what;
+    if (c.meanwhile) c.meanwhile();
+    file_commit commit(budget, c.descriptors);
+    commit.add(std::move(job));
+    commit.commit();
+    ASSERT_EQ(commit.entries().size(), 1u);
+    EXPECT_EQ(commit.entries()[0].what, c.outcome) << c.what;
+    if (c.after == nullptr) {
+      EXPECT_FALSE(std::filesystem::exists(file)) << c.what;
+      EXPECT_EQ(entries_of(dir), std::vector<std::string>{}) << c.what;
+    } else {
+      EXPECT_EQ(read_file(file), c.after) << c.what;
+      EXPECT_EQ(entries_of(dir), std::vector<std::string>{"a.c"}) << c.what;
+    }
+    struct stat status;
+    if (c.outcome == file_commit::outcome::replaced && stat(file.c_str(), &status) == 0) {
+      EXPECT_EQ(status.st_mode & 07777, 0640u) << c.what;
+    }
+    // Every descriptor given back: the budget whole again.
+    for (std::size_t i = 0; i < c.descriptors; ++i) EXPECT_TRUE(budget.take()) << c.what;
+    EXPECT_FALSE(budget.take()) << c.what;
+  }
+}
+
+// A file named twice: both jobs read it before either is in place. The
+// first is put in place; the second finds the file as the first left it,
+// which is this run's own doing, not another program's.
+TEST(FileCommit, AFileNamedTwiceIsFixedOnce) {
+  using stylo::report::file_commit;
+  const std::string dir = stylo_test::temp_path("twice");
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::string file = dir + "/a.c";
+  stylo_test::write_file(file, "while(x)\n");
+  ASSERT_EQ(symlink("a.c", (dir + "/link.c").c_str()), 0);
+  stylo::report::descriptor_budget budget(8);
+  stylo::report::job_settings how;
+  how.fix = true;
+  how.descriptors = &budget;
+  stylo::checker checks;
+  file_commit commit(budget, 8);
+  for (const std::string& name : {file, dir + "/link.c"}) {
+    auto job = std::make_unique<stylo::report::file_check>();
+    job->name = name;
+    job->run(checks, 1 << 20, how);
+    commit.add(std::move(job));
+  }
+  commit.commit();
+  EXPECT_EQ(commit.entries()[0].what, file_commit::outcome::replaced);
+  EXPECT_EQ(commit.entries()[1].what, file_commit::outcome::ours_meanwhile);
+  EXPECT_EQ(read_file(file), "while (x)\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir + "/link.c"));
+  EXPECT_EQ(entries_of(dir), (std::vector<std::string>{"a.c", "link.c"}));
 }
 
 }  // namespace
