@@ -85,6 +85,13 @@ void block_stopping_signals() {
   ::pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
 }
 
+void unblock_stopping_signals() {
+  sigset_t blocked;
+  sigemptyset(&blocked);
+  for (const int each : stopping_signals) sigaddset(&blocked, each);
+  ::pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr);
+}
+
 int facts_of(const std::string& name, file_facts& facts) {
   struct stat status;
   if (::stat(name.c_str(), &status) != 0) return errno;

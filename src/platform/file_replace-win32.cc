@@ -58,5 +58,6 @@ void report_failed_writes_as_errors() {}
 // The console handler is installed with the first temporary file.
 void install_stopping_handler() {}
 void block_stopping_signals() {}
+void unblock_stopping_signals() {}
 
 }  // namespace stylo::platform

@@ -69,7 +69,9 @@ void install_stopping_handler();
 
 /// Keeps the stopping signals away from the calling thread, so that the
 /// handler always runs on the thread that names temporary files, never
-/// between a worker's steps.
+/// between a worker's steps. Threads started meanwhile inherit it, from
+/// their first instant; `unblock_stopping_signals` ends it for the caller.
 void block_stopping_signals();
+void unblock_stopping_signals();
 
 }  // namespace stylo::platform

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/file_replace.h"
+
 namespace stylo::platform {
 
 namespace {
@@ -31,10 +33,13 @@ int sync_outputs_each(const output_handle* files, std::size_t count) {
     }
   };
   std::vector<std::thread> helpers;
+  block_stopping_signals();  // the helpers inherit it: a signal is the report thread's
   try {
     for (std::size_t n = std::min<std::size_t>(count, 8); n > 1; --n) helpers.emplace_back(sync_some);
   } catch (const std::system_error&) {
+    // No thread to be had: this one syncs them all.
   }
+  unblock_stopping_signals();
   sync_some();
   for (std::thread& each : helpers) each.join();
   return first_error.load();

@@ -10,7 +10,15 @@ check_pool::check_pool(unsigned threads, std::size_t window, std::size_t held_by
       per_file_(held_bytes / (threads == 0 ? 1 : threads)),
       how_(how) {
   threads_.reserve(threads);
-  for (unsigned i = 1; i < threads; ++i) threads_.emplace_back([this] { work(); });
+  // Started with the stopping signals blocked, which they keep.
+  platform::block_stopping_signals();
+  try {
+    for (unsigned i = 1; i < threads; ++i) threads_.emplace_back([this] { work(); });
+  } catch (...) {
+    platform::unblock_stopping_signals();
+    throw;
+  }
+  platform::unblock_stopping_signals();
 }
 
 check_pool::~check_pool() {

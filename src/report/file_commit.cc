@@ -37,16 +37,13 @@ void close_side_by_side(std::vector<platform::input_handle>& files) {
   };
   std::vector<std::thread> helpers;
   if (files.size() > 1) {
+    platform::block_stopping_signals();  // the helpers inherit it
     try {
-      for (std::size_t n = std::min(files.size(), closing_threads) - 1; n > 0; --n) {
-        helpers.emplace_back([&] {
-          platform::block_stopping_signals();
-          close_some();
-        });
-      }
+      for (std::size_t n = std::min(files.size(), closing_threads) - 1; n > 0; --n) helpers.emplace_back(close_some);
     } catch (const std::system_error&) {
       // No thread to be had: the ones there are, this one among them, do all.
     }
+    platform::unblock_stopping_signals();
   }
   close_some();
   for (std::thread& helper : helpers) helper.join();
