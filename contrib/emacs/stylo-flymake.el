@@ -66,9 +66,12 @@ The bytes are those of LINE-TEXT in UTF-8, as stylo-report was sent it."
                 (forward-line (1- (alist-get 'line finding)))
                 (let* ((start (point))
                        (line-text (buffer-substring-no-properties start (line-end-position)))
+                       ;; Within the line, should the buffer have changed
+                       ;; since its text was sent.
                        (column (lambda (key)
-                                 (+ start -1 (stylo-flymake--character-column
-                                              line-text (alist-get key finding))))))
+                                 (min (line-end-position)
+                                      (+ start -1 (stylo-flymake--character-column
+                                                   line-text (alist-get key finding)))))))
                   (push (flymake-make-diagnostic
                          buffer (funcall column 'column) (funcall column 'end_column) :warning
                          (format "%s [%s]" (alist-get 'message finding) (alist-get 'rule finding)))
