@@ -29,7 +29,8 @@
 (require 'subr-x)
 
 (defvar stylo-flymake-program "stylo-report"
-  "The stylo-report program run on the buffer: a name looked up on `exec-path', or a path.")
+  "The stylo-report program run on the buffer.
+A name looked up on `exec-path', or a path.")
 
 (defvar-local stylo-flymake--process nil
   "The stylo-report run for this buffer that is still going, if any.")
