@@ -1,7 +1,8 @@
 #pragma once
-/// Threads that check files side by side, each with its own checker, while
-/// the report takes the results one at a time in the order the files were
-/// given. The report's own thread is one of them: when the file whose turn
+/// The run's pipeline: threads that run the files' jobs side by side (each
+/// a check and, with --fix or --diff, the fix: file_check.h), each with its
+/// own checker, while the report takes the results one at a time in the
+/// order the files were given. The report's own thread is one of them: when the file whose turn
 /// it is has not been checked yet, it checks the next file no thread has
 /// claimed rather than sleep. Files take some 20 microseconds each, less
 /// than a sleep and a wake cost, so a report that slept for each would
