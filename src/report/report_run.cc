@@ -48,6 +48,11 @@ std::string quoted(std::string_view name) {
 // findings per thread, so that memory stays near the threads' read buffers
 // however large the tree.
 constexpr std::size_t files_waiting_per_thread = 32;
+// With --fix the report's thread also commits a batch of up to 128 files
+// at a time (file_commit.h), a sync and as many renames long: the threads
+// go on fixing the files after them meanwhile, within the same bound on
+// the bytes held.
+constexpr std::size_t files_waiting_per_thread_fixing = 256;
 constexpr std::size_t held_bytes_per_thread = std::size_t{1} << 20;
 
 // How many replacements may wait open for their turn: the descriptors the
@@ -80,7 +85,8 @@ class report_run {
     settings_.fix = given.fix;
     settings_.diff = given.diff;
     settings_.descriptors = given.fix ? &descriptors_ : nullptr;
-    if (jobs > 1) pool_.emplace(jobs, files_waiting_per_thread * jobs, held_bytes_per_thread * jobs, settings_);
+    const std::size_t waiting = given.fix ? files_waiting_per_thread_fixing : files_waiting_per_thread;
+    if (jobs > 1) pool_.emplace(jobs, waiting * jobs, held_bytes_per_thread * jobs, settings_);
   }
   report_run(const report_run&) = delete;
   report_run& operator=(const report_run&) = delete;
