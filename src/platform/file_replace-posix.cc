@@ -29,6 +29,10 @@ int open_source(const std::string& name, input_handle& input, file_facts& facts)
   return 0;
 }
 
+int rewind_input(input_handle input) {
+  return ::lseek(static_cast<int>(input), 0, SEEK_SET) == 0 ? 0 : errno;
+}
+
 int may_write(const std::string& name, const file_facts& facts) {
   // access() grants an administrator everything the mount allows, a mode
   // that no one may write included: the mode is asked first.

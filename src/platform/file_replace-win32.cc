@@ -17,6 +17,13 @@ int open_source(const std::string& name, input_handle& input, file_facts& facts)
   return 0;
 }
 
+int rewind_input(input_handle input) {
+  LARGE_INTEGER start{};
+  return ::SetFilePointerEx(reinterpret_cast<HANDLE>(input), start, nullptr, FILE_BEGIN)
+             ? 0
+             : static_cast<int>(::GetLastError());
+}
+
 // The read-only attribute is what Windows's own editors honour; ACLs are
 // met when the replacement is made or renamed.
 int may_write(const std::string&, const file_facts& facts) {

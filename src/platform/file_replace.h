@@ -32,6 +32,10 @@ namespace stylo::platform {
 /// EMFILE or ENFILE, not a missing file); on a failure nothing is open.
 int open_source(const std::string& name, input_handle& input, file_facts& facts);
 
+/// Sets an open regular file back to its first byte, to be read again. 0
+/// or the system's code.
+int rewind_input(input_handle input);
+
 /// Whether the user may write the file `name`, whose facts are `facts`: 0,
 /// or the system's code for why not. A file no one may write (mode 0444)
 /// may not be, even by an administrator, and neither may one the system

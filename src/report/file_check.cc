@@ -156,6 +156,17 @@ void file_check::fix(checker& with, std::string& text, std::size_t keep_at_most,
     if (outcome == check_outcome::checked && fixable) fixing = fix_state::not_regular;
     return;
   }
+  // Most files have nothing to fix: checked as a plain run checks them, a
+  // block at a time, and only a file with a fix is read whole, once.
+  {
+    keeping_sink keep(*this, keep_at_most, how.lines);
+    outcome = with.check_input(name, input, keep);
+  }
+  if (outcome != check_outcome::checked || !fixable || platform::rewind_input(input) != 0) {
+    platform::close_input(input);
+    return;
+  }
+  clear_findings(*this);
   const bool read = read_whole(input, text, facts.size);
   if (!read) {
     platform::close_input(input);
