@@ -86,6 +86,15 @@ static_assert([] {
 
 constexpr const rule_info& info_of(rule_id rule) { return rule_catalog[static_cast<std::size_t>(rule)]; }
 
+/// The rule called `name`, by its id ("keyword-space") or its SARIF name
+/// ("KeywordSpace"); null for any other name.
+constexpr const rule_info* rule_named(std::string_view name) {
+  for (const rule_info& rule : rule_catalog) {
+    if (name == rule.id || name == rule.name) return &rule;
+  }
+  return nullptr;
+}
+
 /// The longest control keyword: how far back from a '(' a word can matter.
 inline constexpr std::size_t longest_keyword =
     std::max_element(control_keywords.begin(), control_keywords.end(),
