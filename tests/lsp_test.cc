@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "lsp/code_actions.h"
+#include "lsp/command_line.h"
 #include "lsp/findings.h"
 #include "lsp/framing.h"
 #include "lsp/line_edits.h"
@@ -444,6 +445,39 @@ TEST(LspQuickFixes, ActionsFitTheRequest) {
     }
     EXPECT_EQ(got, c.actions);
   }
+}
+
+// The command line: a server takes no argument (--stdio, which some clients
+// pass, changes nothing); a person gets help or the version at once; any
+// other argument is an error, however it is mixed with the others.
+TEST(LspCommandLine, EachArgumentItsAnswer) {
+  using action = stylo::lsp::command_line::action;
+  const struct {
+    std::vector<std::string> arguments;
+    action what;
+    std::string problem;
+  } cases[] = {
+      {{}, action::serve, ""},
+      {{"--stdio"}, action::serve, ""},
+      {{"--help"}, action::help, ""},
+      {{"-h"}, action::help, ""},
+      {{"--version"}, action::version, ""},
+      {{"--version", "--help"}, action::help, ""},
+      {{"--help", "--version"}, action::help, ""},
+      {{"--stdio", "--version"}, action::version, ""},
+      {{"--verbose"}, action::usage_error, "unknown argument '--verbose'"},
+      {{"--help", "file.c"}, action::usage_error, "unknown argument 'file.c'"},
+      {{"-"}, action::usage_error, "unknown argument '-'"},
+      {{""}, action::usage_error, "unknown argument ''"},
+      {{"--stdio=1"}, action::usage_error, "unknown argument '--stdio=1'"},
+  };
+  for (const auto& c : cases) {
+    const stylo::lsp::command_line got = stylo::lsp::read_command_line(c.arguments);
+    EXPECT_EQ(got.what, c.what) << testing::PrintToString(c.arguments);
+    EXPECT_EQ(got.problem, c.problem) << testing::PrintToString(c.arguments);
+  }
+  EXPECT_EQ(stylo::lsp::usage_text().rfind("Usage: stylo-lsp", 0), 0u);
+  EXPECT_EQ(stylo::lsp::version_text().rfind("stylo-lsp ", 0), 0u);
 }
 
 // In the codes of a malformed case: a window/logMessage the server sent.
