@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "lsp/code_actions.h"
+#include "lsp/command_line.h"
 #include "lsp/findings.h"
 #include "lsp/framing.h"
 #include "lsp/line_edits.h"
@@ -71,6 +72,18 @@ struct session {
   void open(const std::string& text) {
     notify("textDocument/didOpen",
            {{"textDocument", {{"uri", "file:///t.c"}, {"languageId", "c"}, {"version", 1}, {"text", text}}}});
+  }
+  // The last diagnostics published that start on `line`.
+  std::vector<json> diagnostics_on(std::uint64_t line) const {
+    for (auto it = sent.rbegin(); it != sent.rend(); ++it) {
+      if (it->value("method", "") != "textDocument/publishDiagnostics") continue;
+      std::vector<json> out;
+      for (const json& d : (*it)["params"]["diagnostics"]) {
+        if (d["range"]["start"]["line"] == line) out.push_back(d);
+      }
+      return out;
+    }
+    return {};
   }
   // The ranges of the last diagnostics published, as [line, start, line, end].
   std::vector<std::vector<std::uint64_t>> last_ranges() const {
@@ -310,16 +323,161 @@ TEST(LspQuickFixes, WholeLinesLandRightInEveryClient) {
         }
       }
     }
-    // Every line with a keyword finding was offered its fix from column 200.
-    std::size_t offered = 0;
+    // From column 200, past every finding on it, a line was offered one
+    // preferred fix when its last finding, the nearest, is a keyword; and
+    // each keyword finding its own, by its diagnostic named with that column.
+    std::size_t offered = 0, lines_ending_in_keywords = 0, named_offered = 0;
     for (std::uint64_t line = 0; line < lines; ++line) {
       s.send({{"jsonrpc", "2.0"}, {"id", 3}, {"method", "textDocument/codeAction"},
               {"params", {{"textDocument", {{"uri", "file:///t.c"}}}, {"range", range(line, 200, line, 200)},
                           {"context", {{"diagnostics", json::array()}, {"only", {"quickfix"}}}}}}});
       for (const json& action : s.sent.back()["result"]) offered += action.value("isPreferred", false);
+      const std::vector<json> on_line = s.diagnostics_on(line);
+      lines_ending_in_keywords += !on_line.empty() && on_line.back()["code"] == "keyword-space";
+      for (const json& d : on_line) {
+        if (d["code"] != "keyword-space") continue;
+        json wrong = d;
+        wrong["range"] = range(line, 200, line, 200);
+        s.send({{"jsonrpc", "2.0"}, {"id", 4}, {"method", "textDocument/codeAction"},
+                {"params", {{"textDocument", {{"uri", "file:///t.c"}}}, {"range", range(line, 200, line, 200)},
+                            {"context", {{"diagnostics", json::array({wrong})}, {"only", {"quickfix"}}}}}}});
+        for (const json& action : s.sent.back()["result"]) named_offered += action.value("isPreferred", false);
+      }
     }
-    EXPECT_EQ(offered, before);
+    EXPECT_EQ(offered, lines_ending_in_keywords);
+    EXPECT_EQ(named_offered, before);
   }
+}
+
+struct fitting_case {
+  const char* name;
+  std::string text;
+  json range;  // the request's
+  // The diagnostics the request names: each a published one, by its index,
+  // its start moved to `character` when that is not -1; or another
+  // server's, when `index` is -1.
+  struct named {
+    int index;
+    long character = -1;
+  };
+  std::vector<named> diagnostics;
+  // Each action offered, in order: "*" when preferred, its title, and the
+  // text after the client applies it.
+  std::vector<std::string> actions;
+};
+
+// The quick fixes fit the request: those of the diagnostics it names, found
+// again by rule and line and the nearest column whatever the client's
+// columns; otherwise those of the findings the range touches; and never
+// more than one preferred.
+TEST(LspQuickFixes, ActionsFitTheRequest) {
+  const std::string one = "if(a) a=-1;\n", two = "if(a) if(b) x;\n", emoji = "\xF0\x9F\x98\x80 if(a) if(b)\n";
+  const std::string ifs_fixed_first = "if (a) if(b) x;\n", ifs_fixed_second = "if(a) if (b) x;\n";
+  const std::vector<fitting_case> cases = {
+      {"cursor on if( beside an operator", one, range(0, 1, 0, 1), {}, {"*Insert a space after 'if' => if (a) a=-1;\n"}},
+      {"cursor on the operator", one, range(0, 8, 0, 8), {},
+       {"Change to '-=' => if(a) a-=1;\n", "Insert a space: '= -' => if(a) a= -1;\n"}},
+      {"the keyword's diagnostic named, the whole line asked", one, range(0, 0, 0, 11), {{0}},
+       {"*Insert a space after 'if' => if (a) a=-1;\n"}},
+      {"the operator's diagnostic named", one, range(0, 0, 0, 11), {{1}},
+       {"Change to '-=' => if(a) a-=1;\n", "Insert a space: '= -' => if(a) a= -1;\n"}},
+      {"two keywords, the second named", two, range(0, 0, 0, 14), {{1}},
+       {"*Insert a space after 'if' => " + ifs_fixed_second}},
+      {"two keywords, the first named", two, range(0, 0, 0, 14), {{0}},
+       {"*Insert a space after 'if' => " + ifs_fixed_first}},
+      {"the second named three columns off", two, range(0, 9, 0, 9), {{1, 9}},
+       {"*Insert a space after 'if' => " + ifs_fixed_second}},
+      {"the second named at a column nearer the first", two, range(0, 2, 0, 2), {{1, 2}},
+       {"*Insert a space after 'if' => " + ifs_fixed_first}},
+      {"both named: one preferred", two, range(0, 0, 0, 14), {{0}, {1}},
+       {"*Insert a space after 'if' => " + ifs_fixed_first, "Insert a space after 'if' => " + ifs_fixed_second}},
+      {"one named twice", two, range(0, 0, 0, 14), {{1}, {1, 7}}, {"*Insert a space after 'if' => " + ifs_fixed_second}},
+      {"the whole line, none named: the nearest preferred", two, range(0, 0, 0, 14), {},
+       {"*Insert a space after 'if' => " + ifs_fixed_first, "Insert a space after 'if' => " + ifs_fixed_second}},
+      {"cursor on the second, none named", two, range(0, 7, 0, 7), {}, {"*Insert a space after 'if' => " + ifs_fixed_second}},
+      {"cursor past both, none named: the line's, the nearest preferred", two, range(0, 13, 0, 13), {},
+       {"*Insert a space after 'if' => " + ifs_fixed_second, "Insert a space after 'if' => " + ifs_fixed_first}},
+      {"another server's diagnostic only: the range's", one, range(0, 1, 0, 1), {{-1}},
+       {"*Insert a space after 'if' => if (a) a=-1;\n"}},
+      {"a diagnostic on a line with no such finding", "x;\nif(a)\n", range(0, 0, 0, 0), {{5}}, {}},
+      {"operators apart by their message, the column wrong", "x=-1; y=+2;\n", range(0, 0, 0, 0), {{1, 0}},
+       {"Change to '+=' => x=-1; y+=2;\n", "Insert a space: '= +' => x=-1; y= +2;\n"}},
+      {"an emoji before, the client counting bytes", emoji, range(0, 11, 0, 11), {{1, 11}},
+       {"*Insert a space after 'if' => \xF0\x9F\x98\x80 if(a) if (b)\n"}},
+  };
+  for (const fitting_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    session s;
+    s.start(position_encoding::utf16);
+    s.open(c.text);
+    std::vector<json> published = s.diagnostics_on(0);
+    if (c.text.find('\n') + 1 < c.text.size()) {
+      for (const json& d : s.diagnostics_on(1)) published.push_back(d);
+    }
+    json named = json::array();
+    for (const fitting_case::named& n : c.diagnostics) {
+      if (n.index < 0) {
+        named.push_back({{"range", c.range}, {"source", "clangd"}, {"code", "keyword-space"}, {"message", "other"}});
+        continue;
+      }
+      if (static_cast<std::size_t>(n.index) >= published.size()) {
+        // A stale one: a rule's diagnostic on a line without such a finding.
+        named.push_back({{"range", range(0, 0, 0, 1)}, {"source", "stylo"}, {"code", "keyword-space"}, {"message", ""}});
+        continue;
+      }
+      json d = published[static_cast<std::size_t>(n.index)];
+      if (n.character >= 0) d["range"]["start"]["character"] = n.character;
+      named.push_back(d);
+    }
+    s.send({{"jsonrpc", "2.0"}, {"id", 9}, {"method", "textDocument/codeAction"},
+            {"params", {{"textDocument", {{"uri", "file:///t.c"}}}, {"range", c.range},
+                        {"context", {{"diagnostics", named}, {"only", {"quickfix"}}}}}}});
+    std::vector<std::string> got;
+    for (const json& action : s.sent.back()["result"]) {
+      std::string line = action.value("isPreferred", false) ? "*" : "";
+      line.append(action["title"].get<std::string>()).append(" => ");
+      line.append(applied_as(c.text, action["edit"]["changes"]["file:///t.c"], client_count::utf16_units));
+      got.push_back(line);
+      if (!c.diagnostics.empty() && c.diagnostics[0].index >= 0) {
+        // The action names the client's own diagnostic, as it was sent.
+        EXPECT_TRUE(std::find(named.begin(), named.end(), action["diagnostics"][0]) != named.end());
+      }
+    }
+    EXPECT_EQ(got, c.actions);
+  }
+}
+
+// The command line: a server takes no argument (--stdio, which some clients
+// pass, changes nothing); a person gets help or the version at once; any
+// other argument is an error, however it is mixed with the others.
+TEST(LspCommandLine, EachArgumentItsAnswer) {
+  using action = stylo::lsp::command_line::action;
+  const struct {
+    std::vector<std::string> arguments;
+    action what;
+    std::string problem;
+  } cases[] = {
+      {{}, action::serve, ""},
+      {{"--stdio"}, action::serve, ""},
+      {{"--help"}, action::help, ""},
+      {{"-h"}, action::help, ""},
+      {{"--version"}, action::version, ""},
+      {{"--version", "--help"}, action::help, ""},
+      {{"--help", "--version"}, action::help, ""},
+      {{"--stdio", "--version"}, action::version, ""},
+      {{"--verbose"}, action::usage_error, "unknown argument '--verbose'"},
+      {{"--help", "file.c"}, action::usage_error, "unknown argument 'file.c'"},
+      {{"-"}, action::usage_error, "unknown argument '-'"},
+      {{""}, action::usage_error, "unknown argument ''"},
+      {{"--stdio=1"}, action::usage_error, "unknown argument '--stdio=1'"},
+  };
+  for (const auto& c : cases) {
+    const stylo::lsp::command_line got = stylo::lsp::read_command_line(c.arguments);
+    EXPECT_EQ(got.what, c.what) << testing::PrintToString(c.arguments);
+    EXPECT_EQ(got.problem, c.problem) << testing::PrintToString(c.arguments);
+  }
+  EXPECT_EQ(stylo::lsp::usage_text().rfind("Usage: stylo-lsp", 0), 0u);
+  EXPECT_EQ(stylo::lsp::version_text().rfind("stylo-lsp ", 0), 0u);
 }
 
 // In the codes of a malformed case: a window/logMessage the server sent.

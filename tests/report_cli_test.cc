@@ -171,6 +171,10 @@ TEST(Report, ExitStatusesAndMessages) {
        "The report './old.txt' would overwrite 'old.txt', which it checks: nothing written\n"},
       {"the report over standard input", "--output=old.txt - < old.txt", 2,
        "The report 'old.txt' would overwrite '-', which it checks: nothing written\n"},
+      {"a rule to explain that is none", "--explain=keyword a.c", 2,
+       "stylo-report: no rule 'keyword' to explain (the rules: keyword-space, reversed-operator)\n"},
+      {"--explain without a rule", "--explain=", 2,
+       "stylo-report: --explain needs a rule's id, such as keyword-space (see stylo-report --help)\n"},
   };
   for (const auto& c : cases) {
     // Under wine, stylo-report.exe does not tell that its standard input,
@@ -194,6 +198,41 @@ TEST(Report, ExitStatusesAndMessages) {
   EXPECT_EQ(text(help.out).rfind("Usage: stylo-report [OPTION]... [NAME]...\n", 0), 0u) << help.out;
   const outcome version = run("REPORT --version");
   EXPECT_TRUE(std::regex_match(text(version.out), std::regex("stylo-report [0-9]+\\.[0-9]+(\\.[0-9]+)?\n"))) << version.out;
+
+  // A rule's help, by its id or its SARIF name, is the manual's RULES
+  // entry for it, line for line, and checks nothing.
+  std::string manual = slurp(std::string(STYLO_SOURCE_DIR) + "/man/stylo-report.1");
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"\\&", ""}, {"\\-", "-"}, {"\\e", "\\"}}) {
+    for (std::size_t at = 0; (at = manual.find(from, at)) != std::string::npos; at += to.size()) manual.replace(at, from.size(), to);
+  }
+  for (const char* rule : {"keyword-space", "reversed-operator"}) {
+    const outcome by_id = run(std::string("REPORT --explain ") + rule);
+    EXPECT_EQ(by_id.status, 0) << rule;
+    EXPECT_EQ(text(by_id.out).rfind(rule, 0), 0u) << by_id.out;
+    std::string sarif_name;
+    for (std::string_view part : {std::string_view(rule).substr(0, std::string_view(rule).find('-')),
+                                  std::string_view(rule).substr(std::string_view(rule).find('-') + 1)}) {
+      sarif_name += static_cast<char>(part[0] - 'a' + 'A');
+      sarif_name += part.substr(1);
+    }
+    const outcome by_name = run("REPORT --explain=" + sarif_name + " missing.c");
+    EXPECT_EQ(by_name.status, 0) << sarif_name;
+    EXPECT_EQ(by_name.out, by_id.out) << sarif_name;
+    EXPECT_EQ(by_name.err, "");
+    const std::string help = text(by_id.out);
+    const std::size_t body = help.find("\n\n");
+    ASSERT_NE(body, std::string::npos) << help;
+    std::size_t lines = 0;
+    for (std::size_t at = body + 2; at < help.size();) {
+      const std::size_t end = help.find('\n', at);
+      const std::string line = help.substr(at, end - at);
+      at = end + 1;
+      if (line.empty()) continue;
+      ++lines;
+      EXPECT_NE(manual.find("\n" + line + "\n"), std::string::npos) << "not in the manual's RULES: " << line;
+    }
+    EXPECT_GT(lines, 10u) << help;
+  }
 }
 
 // The report is written through a link to its target; a signal that stops

@@ -142,6 +142,49 @@ TEST(OwnedFindings, RangeTextsAndFixesOutliveTheScan) {
   }
 }
 
+// Every rule explains itself: found by its id or its SARIF name and by no
+// other; its help in lines a terminal shows whole, naming each word or
+// operator it finds, with its examples and its fix; the Markdown the same
+// in substance.
+TEST(RuleCatalog, EveryRuleHasItsHelp) {
+  const auto within = [](char mark, std::string_view word, std::string_view after = {}) {
+    std::string text(1, mark);
+    text.append(word).append(after);
+    if (after.empty()) text += mark;
+    return text;
+  };
+  for (const stylo::rule_info& rule : stylo::rule_catalog) {
+    SCOPED_TRACE(std::string(rule.id));
+    EXPECT_EQ(stylo::rule_named(rule.id), &rule);
+    EXPECT_EQ(stylo::rule_named(rule.name), &rule);
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < rule.help.size(); ++lines) {
+      const std::size_t end = rule.help.find('\n', at);
+      ASSERT_NE(end, std::string_view::npos) << "the help ends with a line end";
+      EXPECT_LE(end - at, 76u) << rule.help.substr(at, end - at);
+      at = end + 1;
+    }
+    EXPECT_GT(lines, 10u);
+    for (std::string_view section : {"What it catches:", "Why:", "Examples:", "Not findings:", "Fix ("}) {
+      EXPECT_NE(rule.help.find(section), std::string_view::npos) << section;
+    }
+    for (std::string_view keyword : rule.keywords) {
+      EXPECT_NE(rule.help.find(within(' ', keyword, "(")), std::string_view::npos) << keyword;
+      EXPECT_NE(rule.help_markdown.find(within('`', keyword)), std::string_view::npos) << keyword;
+    }
+    for (const stylo::misspelling& m : rule.operators) {
+      EXPECT_NE(rule.help.find(within('\'', m.found)), std::string_view::npos) << m.found;
+      EXPECT_NE(rule.help_markdown.find(within('`', m.found)), std::string_view::npos) << m.found;
+    }
+    // Whether --fix makes its fix, as the rules decide it.
+    const bool certain = rule.rule == stylo::rule_id::keyword_space;
+    EXPECT_NE(rule.help.find(certain ? "Fix (certain)" : "Fix (none certain)"), std::string_view::npos);
+  }
+  EXPECT_EQ(stylo::rule_named("keyword"), nullptr);
+  EXPECT_EQ(stylo::rule_named("KEYWORD-SPACE"), nullptr);
+  EXPECT_EQ(stylo::rule_named(""), nullptr);
+}
+
 TEST(WarningLines, ExactText) {
   const std::string path = stylo_test::temp_path("scan.c");
   EXPECT_EQ(stylo_test::check_text("\n\n\n\n\n\nwhile(x) y=-1;\n"),

@@ -58,27 +58,109 @@ std::vector<fix> fixes_for(const owned_finding& found) {
   return fixes;
 }
 
+namespace {
+
+// A finding whose fixes answer the request, and how well it matches: 0 for
+// the finding asked about exactly, more the farther off.
+struct match {
+  std::size_t finding;  ///< index into the document's findings
+  std::uint64_t distance;
+  const json* diagnostic;  ///< the client's, when it named one
+};
+
+std::uint64_t apart(std::uint64_t a, std::uint64_t b) { return a < b ? b - a : a - b; }
+
+// The findings the named diagnostics stand for: one each, by rule and line,
+// then the same message, then the nearest column. A finding named twice is
+// taken once, at its better match.
+std::vector<match> named_findings(const std::vector<owned_finding>& findings, const action_request& request,
+                                  position_walker& positions) {
+  std::vector<position> starts;
+  starts.reserve(findings.size());
+  for (const owned_finding& found : findings) starts.push_back(positions.at(static_cast<std::size_t>(found.begin)));
+  std::vector<match> matches;
+  for (const named_diagnostic& named : request.diagnostics) {
+    std::size_t best = findings.size();
+    bool best_same_message = false;
+    std::uint64_t best_distance = 0;
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+      if (findings[i].rule != named.rule || starts[i].line != named.start.line) continue;
+      const bool same_message = findings[i].message == named.message;
+      const std::uint64_t distance = apart(starts[i].character, named.start.character);
+      if (best == findings.size() || (same_message && !best_same_message) ||
+          (same_message == best_same_message && distance < best_distance)) {
+        best = i;
+        best_same_message = same_message;
+        best_distance = distance;
+      }
+    }
+    if (best == findings.size()) continue;  // a diagnostic of a text since changed
+    const auto known = std::find_if(matches.begin(), matches.end(), [&](const match& m) { return m.finding == best; });
+    if (known == matches.end()) {
+      matches.push_back({best, best_distance, &named.diagnostic});
+    } else if (best_distance < known->distance) {
+      *known = {best, best_distance, &named.diagnostic};
+    }
+  }
+  std::sort(matches.begin(), matches.end(), [](const match& a, const match& b) { return a.finding < b.finding; });
+  return matches;
+}
+
+// How far the byte `at` is from a finding: 0 inside it, 1 just before or
+// just after it, and so on.
+std::uint64_t bytes_from(const owned_finding& found, std::size_t at) {
+  if (at < found.begin) return found.begin - at;
+  if (at >= found.end) return at - found.end + 1;
+  return 0;
+}
+
+// The findings the range touches; if none, those on the lines it touches.
+std::vector<match> touched_findings(const std::vector<owned_finding>& findings, const action_request& request,
+                                    std::string_view text) {
+  std::vector<match> matches;
+  for (std::size_t i = 0; i < findings.size(); ++i) {
+    if (findings[i].begin <= request.end && findings[i].end >= request.begin) {
+      matches.push_back({i, bytes_from(findings[i], request.begin), nullptr});
+    }
+  }
+  if (!matches.empty()) return matches;
+  const std::size_t begin = line_at(text, request.begin).begin;
+  const std::size_t end = line_at(text, std::max(request.begin, request.end)).end;
+  for (std::size_t i = 0; i < findings.size(); ++i) {
+    if (findings[i].end < begin) continue;
+    if (findings[i].begin > end) break;
+    matches.push_back({i, bytes_from(findings[i], request.begin), nullptr});
+  }
+  return matches;
+}
+
+}  // namespace
+
 json code_actions(document& doc, const action_request& request, position_encoding encoding, bool document_changes) {
   json actions = json::array();
   const std::vector<owned_finding>& findings = findings_of(doc);
   if (kind_wanted("quickfix", request.only)) {
-    // The whole lines the range touches.
-    const std::size_t begin = line_at(doc.text, request.begin).begin;
-    const std::size_t end = line_at(doc.text, std::max(request.begin, request.end)).end;
     position_walker positions(doc.text, encoding), edit_positions(doc.text, encoding);
-    for (const owned_finding& found : findings) {
-      if (found.end < begin) continue;
-      if (found.begin > end) break;
-      const json diagnostic = diagnostic_of(found, positions);
+    std::vector<match> matches = request.diagnostics.empty() ? touched_findings(findings, request, doc.text)
+                                                             : named_findings(findings, request, positions);
+    // The best match first: the nearest, the first of equals.
+    const auto best = std::min_element(matches.begin(), matches.end(),
+                                       [](const match& a, const match& b) { return a.distance < b.distance; });
+    if (best != matches.end()) std::rotate(matches.begin(), best, best + 1);
+    bool first = true;
+    for (const match& m : matches) {
+      const owned_finding& found = findings[m.finding];
+      const json diagnostic = m.diagnostic != nullptr ? *m.diagnostic : diagnostic_of(found, positions);
       for (const fix& f : fixes_for(found)) {
         json action = {{"title", f.title},
                        {"kind", "quickfix"},
                        {"diagnostics", json::array({diagnostic})},
                        {"edit", workspace_edit(doc, text_edits(doc.text, std::span(&f.edit, 1), edit_positions),
                                                document_changes)}};
-        if (f.preferred) action["isPreferred"] = true;
+        if (first && f.preferred) action["isPreferred"] = true;
         actions.push_back(std::move(action));
       }
+      first = false;
     }
   }
   if (kind_wanted(fix_all_kind, request.only)) {

@@ -26,21 +26,41 @@ struct fix {
 /// offers them: the certain one preferred, the suggestions not.
 std::vector<fix> fixes_for(const owned_finding& found);
 
+/// A diagnostic of stylo's that the client names in its request
+/// (CodeActionContext.diagnostics): the one it shows where the user asks.
+struct named_diagnostic {
+  json diagnostic;  ///< as the client sent it, named again in the actions
+  rule_id rule;     ///< from its code
+  position start;   ///< as the client gives it; its column may be the client's own
+  std::string message;
+};
+
 struct action_request {
   std::size_t begin;  ///< the range asked about, as byte offsets
   std::size_t end;
   /// The kinds the client asked for (CodeActionContext.only); empty: all.
   std::vector<std::string> only;
+  /// stylo's diagnostics among those the client names; other servers'
+  /// (another source, a code that is no rule of stylo's) are left out.
+  std::vector<named_diagnostic> diagnostics;
 };
 
-/// The code actions for a range of a document: each finding on the lines
-/// that the range touches gives its fixes (kind "quickfix", with its
-/// diagnostic), and the document gives source.fixAll.stylo when it has
-/// keyword findings. Whole lines, not the range's columns, choose the
-/// findings: a client that counts columns its own way still gets the fix of
-/// the line it asks about. Every edit replaces whole lines (see
-/// line_edits.h), fix-all one edit per changed line. Edits are versioned
-/// documentChanges where the client takes them, else changes.
+/// The code actions for a request on a document:
+/// - quick fixes (kind "quickfix"): when the request names diagnostics of
+///   stylo's, the fixes of exactly those findings. Each is matched to one
+///   of the server's findings by rule and line, and among several on the
+///   line by the nearest column (the same message first), so a client that
+///   counts columns its own way still gets exactly its finding's fixes.
+///   When it names none, the fixes of the findings the range touches; when
+///   the range touches none (a cursor past them), those of the findings on
+///   the lines it touches. The actions of the best match (the nearest
+///   finding) come first, and its certain fix is the one preferred action:
+///   never more than one a request, so that "apply the preferred fix" has
+///   one to apply.
+/// - source.fixAll.stylo, when the document has certain fixes: all of them.
+/// Every edit replaces whole lines (see line_edits.h), fix-all one edit per
+/// changed line. Edits are versioned documentChanges where the client takes
+/// them, else changes.
 json code_actions(document& doc, const action_request& request, position_encoding encoding, bool document_changes);
 
 }  // namespace stylo::lsp

@@ -1,10 +1,12 @@
 #include "lsp/server.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "lsp/code_actions.h"
 #include "lsp/diagnostics.h"
+#include "rules/rule_catalog.h"
 
 namespace stylo::lsp {
 namespace {
@@ -47,6 +49,25 @@ void restore_strings(json& params) {
       for (json& element : value) pending.push_back(&element);
     }
   }
+}
+
+// A diagnostic the client names, if it is one of stylo's: no other source,
+// a rule's id as its code, and a start. Any other (another server's, or one
+// of the wrong shape) is not stylo's to answer, and is passed over.
+std::optional<named_diagnostic> stylo_diagnostic(const json& d) {
+  const json& source = member(d, "source");
+  if (!source.is_null() && source != "stylo") return std::nullopt;
+  const json& code = member(d, "code");
+  if (!code.is_string()) return std::nullopt;
+  const rule_info* rule = rule_named(code.get_ref<const std::string&>());
+  if (rule == nullptr) return std::nullopt;
+  const json& start = member(member(d, "range"), "start");
+  const json& line = member(start, "line");
+  const json& character = member(start, "character");
+  if (!line.is_number_unsigned() || !character.is_number_unsigned()) return std::nullopt;
+  const json& message = member(d, "message");
+  return named_diagnostic{d, rule->rule, {line.get<std::uint64_t>(), character.get<std::uint64_t>()},
+                          message.is_string() ? message.get<std::string>() : std::string()};
 }
 
 }  // namespace
@@ -237,12 +258,19 @@ json server::code_action(const json& params) {
   };
   action_request request{offset_of(doc->text, position_at(required(range, "start")), encoding_),
                          offset_of(doc->text, position_at(required(range, "end")), encoding_),
+                         {},
                          {}};
   if (request.end < request.begin) std::swap(request.begin, request.end);
   const json& only = member(member(params, "context"), "only");
   if (only.is_array()) {
     for (const json& kind : only) {
       if (kind.is_string()) request.only.push_back(kind.get<std::string>());
+    }
+  }
+  const json& diagnostics = member(member(params, "context"), "diagnostics");
+  if (diagnostics.is_array()) {
+    for (const json& d : diagnostics) {
+      if (std::optional<named_diagnostic> named = stylo_diagnostic(d)) request.diagnostics.push_back(std::move(*named));
     }
   }
   return code_actions(*doc, request, encoding_, document_changes_);

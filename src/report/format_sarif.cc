@@ -1,5 +1,7 @@
 // sarif: SARIF 2.1.0, one run, as GitHub code scanning and other SARIF
-// readers take it: the tool with its version and rules; each finding as a
+// readers take it: the tool with its version and rules (each with its
+// short and full descriptions and its help, in text and Markdown, which
+// GitHub code scanning shows beside a finding); each finding as a
 // result with its rule, level, message, location (the file as a URI that
 // keeps every byte of its name, see file_uri.h; columns in UTF-16 code
 // units, as declared by columnKind) and partial fingerprint "stylo/v1";
@@ -54,8 +56,11 @@ class sarif_format final : public report_format {
       append_text_object(out_, "shortDescription", rule.summary);
       out_ += ',';
       append_text_object(out_, "fullDescription", rule.description);
-      out_ += ',';
-      append_text_object(out_, "help", rule.description);
+      out_ += ",\"help\":{\"text\":";
+      append_json_string(out_, rule.help);
+      out_ += ",\"markdown\":";
+      append_json_string(out_, rule.help_markdown);
+      out_ += '}';
       out_ += ",\"defaultConfiguration\":{\"level\":\"warning\"},\"properties\":{\"tags\":[\"style\"]}}";
     }
     out_ +=

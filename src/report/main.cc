@@ -7,12 +7,20 @@
 
 #include "platform/arguments.h"
 #include "platform/text_output.h"
+#include "report/explain.h"
+#include "report/options.h"
 #include "report/report_run.h"
 
 int main(int argc, char** argv) {
   try {
     std::vector<std::string> arguments = stylo::platform::program_arguments(argc, argv);
     if (!arguments.empty()) arguments.erase(arguments.begin());
+    // --explain checks nothing: it is answered before any run begins.
+    stylo::report::options given;
+    if (stylo::report::parse_options(arguments, given).empty() && !given.help && !given.version &&
+        !given.explain.empty()) {
+      return stylo::report::explain_rule(given.explain);
+    }
     return stylo::report::run_report(arguments);
   } catch (const std::bad_alloc&) {
     stylo::platform::write_all(stylo::platform::output_stream::standard_error,

@@ -17,9 +17,9 @@ constexpr std::array<std::pair<std::string_view, format_name>, 7> formats{{
 }};
 
 // The options that take a value, and where the value goes.
-enum class valued { format, output, baseline, stdin_name, file_list, jobs };
+enum class valued { format, output, baseline, stdin_name, file_list, jobs, explain };
 
-constexpr std::array<std::pair<std::string_view, valued>, 7> valued_options{{
+constexpr std::array<std::pair<std::string_view, valued>, 8> valued_options{{
     {"--jobs", valued::jobs},
     {"-j", valued::jobs},
     {"--format", valued::format},
@@ -27,6 +27,7 @@ constexpr std::array<std::pair<std::string_view, valued>, 7> valued_options{{
     {"--baseline", valued::baseline},
     {"--stdin-name", valued::stdin_name},
     {"--file-list", valued::file_list},
+    {"--explain", valued::explain},
 }};
 
 std::string quoted(std::string_view text) {
@@ -59,6 +60,11 @@ std::string take_value(valued option, const std::string& value, options& given) 
       return {};
     case valued::file_list:
       given.inputs.push_back({input::kind::file_list, value});
+      return {};
+    case valued::explain:
+      // Checked against the rules by explain.cc, which lists them.
+      if (value.empty()) return "--explain needs a rule's id, such as keyword-space";
+      given.explain = value;
       return {};
     case valued::jobs: {
       // A count a person types: digits only, from 1 to a bound that no
@@ -136,7 +142,7 @@ std::string parse_options(const std::vector<std::string>& arguments, options& gi
     }
     if (!known) return std::string("unknown option ") + quoted(argument);
   }
-  if (given.help || given.version) return {};
+  if (given.help || given.version || !given.explain.empty()) return {};
   if (given.fix && given.diff) return "--fix and --diff exclude each other: give one";
   if (given.inputs.empty()) return "nothing to check: name files or directories, or give --file-list=LIST or -";
   int standard_input_readers = 0;
@@ -177,6 +183,8 @@ read from standard input.
   -j, --jobs=N       check N files at once (default: the number of
                      processors the process may use); the report is the
                      same for every N
+  --explain=RULE     show what RULE (keyword-space, reversed-operator)
+                     catches, why, examples and its fix, and exit
   -h, --help         show this help and exit
   --version          show the version and exit
 

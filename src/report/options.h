@@ -4,6 +4,7 @@
 ///   stylo-report [--fix | --diff] [--format=NAME] [--output=FILE]
 ///                [--baseline=FILE] [--stdin-name=NAME] [--jobs=N]
 ///                [--file-list=LIST]... [NAME]...
+///   stylo-report --explain=RULE
 ///
 /// Each option takes its value after '=' or as the next argument; "--"
 /// ends the options, so that a name may begin with '-'.
@@ -39,6 +40,7 @@ struct options {
   bool diff = false;  ///< write the fixes as a diff, change no file
   bool help = false;
   bool version = false;
+  std::string explain;  ///< --explain=RULE: that rule's help, and nothing checked
 };
 
 /// Reads `arguments` (without the program's name). Returns the usage error,

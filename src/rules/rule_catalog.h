@@ -51,15 +51,121 @@ inline constexpr std::array<misspelling, 4> reversed_operators{{
     {"==!", "!="},
 }};
 
+/// What a rule says about itself, in English: a report's rule list (SARIF's
+/// shortDescription, fullDescription and help), `stylo-report --explain`
+/// and the manual's RULES. The warnings themselves keep their own fixed
+/// texts (rules/warnings.cc).
 struct rule_info {
   rule_id rule;
   std::string_view id;           ///< stable, short, lower case: "keyword-space"
   std::string_view name;         ///< the same in PascalCase, for SARIF: "KeywordSpace"
-  std::string_view summary;      ///< one sentence
+  std::string_view summary;      ///< one sentence: the short description
   std::string_view description;  ///< one paragraph: why it matters, how to silence it
+  /// The whole help, as plain text in lines of at most 76 characters: what
+  /// it catches, why, examples, what does not count, and its fix.
+  std::string_view help;
+  std::string_view help_markdown;  ///< the same help in Markdown
   std::span<const std::string_view> keywords;  ///< the words it finds against a '(', if any
   std::span<const misspelling> operators;      ///< the operators it finds, if any
 };
+
+inline constexpr std::string_view keyword_space_help =
+    "What it catches: the control keywords if, switch, for and while written\n"
+    "directly against their opening parenthesis, such as 'if(x)'.\n"
+    "\n"
+    "Why: a blank between a control keyword and its parenthesis keeps a\n"
+    "statement from reading like a function call, and keeps the code in one\n"
+    "style that searches and reviews can rely on.\n"
+    "\n"
+    "Examples:\n"
+    "  if(x)          becomes  if (x)\n"
+    "  } while(0);    becomes  } while (0);\n"
+    "  for(;;)        becomes  for (;;)\n"
+    "  switch(c)      becomes  switch (c)\n"
+    "\n"
+    "Not findings: 'if (x)', a tab before the parenthesis, a keyword that\n"
+    "ends its line, other words ('sizeof(x)', 'return(x)', 'IF(x)',\n"
+    "'elif(x)'), and text in comments, strings, character constants and\n"
+    "preprocessor lines (with their continuations).\n"
+    "\n"
+    "Fix (certain): one blank between the keyword and its parenthesis. What\n"
+    "was meant is never in doubt, so 'stylo-report --fix' makes it in the\n"
+    "files, 'stylo-report --diff' writes it as a patch, and stylo-lsp offers\n"
+    "it as the preferred quick fix and in 'Fix all' (source.fixAll.stylo).\n";
+
+inline constexpr std::string_view keyword_space_markdown =
+    "**What it catches:** the control keywords `if`, `switch`, `for` and `while` written directly against "
+    "their opening parenthesis, such as `if(x)`.\n"
+    "\n"
+    "**Why:** a blank between a control keyword and its parenthesis keeps a statement from reading like a "
+    "function call, and keeps the code in one style that searches and reviews can rely on.\n"
+    "\n"
+    "**Examples:**\n"
+    "\n"
+    "| Found | Fixed |\n"
+    "|---|---|\n"
+    "| `if(x)` | `if (x)` |\n"
+    "| `} while(0);` | `} while (0);` |\n"
+    "| `for(;;)` | `for (;;)` |\n"
+    "| `switch(c)` | `switch (c)` |\n"
+    "\n"
+    "**Not findings:** `if (x)`, a tab before the parenthesis, a keyword that ends its line, other words "
+    "(`sizeof(x)`, `return(x)`, `IF(x)`, `elif(x)`), and text in comments, strings, character constants and "
+    "preprocessor lines (with their continuations).\n"
+    "\n"
+    "**Fix (certain):** one blank between the keyword and its parenthesis. What was meant is never in doubt, "
+    "so `stylo-report --fix` makes it in the files, `stylo-report --diff` writes it as a patch, and "
+    "stylo-lsp offers it as the preferred quick fix and in *Fix all* (`source.fixAll.stylo`).\n";
+
+inline constexpr std::string_view reversed_operator_help =
+    "What it catches: '=!', '=+' and '=-', an '=' written directly before\n"
+    "'!', '+' or '-' ('a=!b', 'x=+1', 'x=-1'), and '==!' ('a==!b').\n"
+    "\n"
+    "Why: each is most often a misspelt compound operator: 'x=-1' compiles\n"
+    "whether 'x -= 1' or 'x = -1' was meant, and the two do different things;\n"
+    "'a==!b' is probably 'a != b'. The compiler cannot tell, and neither can a\n"
+    "reader.\n"
+    "\n"
+    "Examples:\n"
+    "  x=-1;       meant  x -= 1;       or  x = -1;\n"
+    "  n=+2;       meant  n += 2;       or  n = +2;\n"
+    "  if (a=!b)   meant  if (a != b)   or  if (a = !b)\n"
+    "  a==!b       meant  a != b        or  a == !b\n"
+    "\n"
+    "Not findings: 'x = -1', 'x= -1', 'x -= 1', an '=' that ends its line,\n"
+    "and text in comments, strings, character constants and preprocessor\n"
+    "lines (with their continuations).\n"
+    "\n"
+    "Fix (none certain): only the author knows which was meant, so\n"
+    "'stylo-report --fix' and 'Fix all' leave it alone. stylo-lsp offers both\n"
+    "readings as quick fixes, neither preferred: 'x=-1' becomes 'x-=1' (the\n"
+    "operator swapped) or 'x= -1' (a blank inside it). Either silences the\n"
+    "finding and shows the reader which was meant.\n";
+
+inline constexpr std::string_view reversed_operator_markdown =
+    "**What it catches:** `=!`, `=+` and `=-`, an `=` written directly before `!`, `+` or `-` (`a=!b`, "
+    "`x=+1`, `x=-1`), and `==!` (`a==!b`).\n"
+    "\n"
+    "**Why:** each is most often a misspelt compound operator: `x=-1` compiles whether `x -= 1` or `x = -1` "
+    "was meant, and the two do different things; `a==!b` is probably `a != b`. The compiler cannot tell, and "
+    "neither can a reader.\n"
+    "\n"
+    "**Examples:**\n"
+    "\n"
+    "| Found | Meant | Or |\n"
+    "|---|---|---|\n"
+    "| `x=-1;` | `x -= 1;` | `x = -1;` |\n"
+    "| `n=+2;` | `n += 2;` | `n = +2;` |\n"
+    "| `if (a=!b)` | `if (a != b)` | `if (a = !b)` |\n"
+    "| `a==!b` | `a != b` | `a == !b` |\n"
+    "\n"
+    "**Not findings:** `x = -1`, `x= -1`, `x -= 1`, an `=` that ends its line, and text in comments, strings, "
+    "character constants and preprocessor lines (with their continuations).\n"
+    "\n"
+    "**Fix (none certain):** only the author knows which was meant, so `stylo-report --fix` and *Fix all* "
+    "leave it alone. stylo-lsp offers both readings as quick fixes, neither preferred: `x=-1` becomes `x-=1` "
+    "(the operator swapped) or `x= -1` (a blank inside it). Either silences the finding and shows the reader which was "
+    "meant.\n";
 
 inline constexpr std::array<rule_info, 2> rule_catalog{{
     {rule_id::keyword_space, "keyword-space", "KeywordSpace",
@@ -67,13 +173,13 @@ inline constexpr std::array<rule_info, 2> rule_catalog{{
      "The control keywords if, switch, for and while take a blank before their opening parenthesis, "
      "so that a statement never reads like a function call: write 'if (x)', not 'if(x)'. "
      "A blank, a tab or a line end between the keyword and the parenthesis silences the finding.",
-     control_keywords, {}},
+     keyword_space_help, keyword_space_markdown, control_keywords, {}},
     {rule_id::reversed_operator, "reversed-operator", "ReversedOperator",
      "An '=' directly before '!', '+' or '-' is probably a reversed '!=', '+=' or '-='.",
      "'x=-1' compiles whether '-=' or '= -' was meant, and the two do different things; '==!' is likewise "
      "a probable '!='. If the compound operator was meant, swap the two signs ('x -= 1'); if not, put a "
      "blank between them ('x = -1'), which silences the finding and shows the reader which was meant.",
-     {}, reversed_operators},
+     reversed_operator_help, reversed_operator_markdown, {}, reversed_operators},
 }};
 
 // The table is indexed by rule_id.
@@ -85,6 +191,15 @@ static_assert([] {
 }());
 
 constexpr const rule_info& info_of(rule_id rule) { return rule_catalog[static_cast<std::size_t>(rule)]; }
+
+/// The rule called `name`, by its id ("keyword-space") or its SARIF name
+/// ("KeywordSpace"); null for any other name.
+constexpr const rule_info* rule_named(std::string_view name) {
+  for (const rule_info& rule : rule_catalog) {
+    if (name == rule.id || name == rule.name) return &rule;
+  }
+  return nullptr;
+}
 
 /// The longest control keyword: how far back from a '(' a word can matter.
 inline constexpr std::size_t longest_keyword =
