@@ -26,7 +26,7 @@ bool read_whole(platform::input_handle input, std::string& text) {
 
 void file_fixer::edit_collector::take(const finding& found) {
   ++findings;
-  if (found.fix) edits.push_back(*found.fix);
+  if (found.fix && (lines == nullptr || lines->contains(found.line))) edits.push_back(*found.fix);
 }
 
 void file_fixer::edit_collector::clear() {
@@ -44,6 +44,7 @@ file_fixer::result file_fixer::fix_held(std::string_view name) {
 
 file_fixer::result file_fixer::fix_text(std::string_view name, std::string text) {
   original_ = std::move(text);
+  collector_.lines = lines_of(changes_, std::string(name));
   return fix_held(name);
 }
 
@@ -51,6 +52,7 @@ file_fixer::result file_fixer::fix_file(const std::string& name, bool write) {
   // Most files have nothing to fix: a scan as fast as a plain check tells,
   // and only a file with something to fix is read whole.
   collector_.clear();
+  collector_.lines = lines_of(changes_, name);
   switch (checker_.check_file(name, collector_)) {
     case check_outcome::checked:
       break;

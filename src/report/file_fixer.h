@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/check.h"
+#include "report/changed_lines.h"
 #include "report/whole_file.h"
 #include "rules/finding.h"
 
@@ -41,6 +42,9 @@ class file_fixer {
     std::unique_ptr<whole_file> pending = nullptr;
   };
 
+  /// Only the fixes on the lines of a change are made (nullptr: all are).
+  void only_changes(const changed_files* changes) { changes_ = changes; }
+
   /// Works out the fixed text of the file `name` and, with `write`, writes
   /// it beside the file, ready to replace it.
   result fix_file(const std::string& name, bool write);
@@ -62,12 +66,14 @@ class file_fixer {
     void clear();
     std::vector<fix_edit> edits;
     std::uint64_t findings = 0;
+    const line_set* lines = nullptr;  ///< where fixes are made; nullptr: everywhere
   };
 
   result fix_held(std::string_view name);
 
   checker checker_;
   edit_collector collector_;
+  const changed_files* changes_ = nullptr;
   std::string original_, fixed_;
 };
 

@@ -13,6 +13,7 @@
 #include "platform/processors.h"
 #include "platform/text_output.h"
 #include "report/baseline.h"
+#include "report/change_scope.h"
 #include "report/check_pool.h"
 #include "report/directory_walk.h"
 #include "report/file_check.h"
@@ -80,6 +81,12 @@ class report_run {
         return given_.fix || given_.diff ? fix_standard_input() : check_standard_input();
     }
     return true;
+  }
+
+  /// Only the lines of `changes` count, in the report and for the fixes.
+  void only_changes(const changed_files* changes) {
+    reporter_.only_changes(changes);
+    fixer_.only_changes(changes);
   }
 
   bool trouble() const { return trouble_; }
@@ -453,6 +460,17 @@ int run_report(const std::vector<std::string>& arguments) {
     }
     return platform::write_all(platform::output_stream::standard_output, lines) == 0 ? 0 : 2;
   }
+  // A change's files, each with the lines that count, are the run's inputs.
+  std::optional<changed_files> changes;
+  if (!given.changed_since.empty() || !given.changed_lines.empty()) {
+    changes.emplace();
+    if (const std::string error = find_changes(given, *changes); !error.empty()) {
+      write_error_line("stylo-report: " + error);
+      return 2;
+    }
+    given.inputs.clear();
+    for (const auto& [name, lines] : *changes) given.inputs.push_back({input::kind::name, name});
+  }
   std::optional<baseline> known;
   if (!given.baseline.empty()) {
     known.emplace();
@@ -476,6 +494,7 @@ int run_report(const std::vector<std::string>& arguments) {
   const std::unique_ptr<report_format> format = make_format(given.format, output.text());
   const unsigned jobs = given.jobs != 0 ? given.jobs : platform::usable_processors();
   report_run run(given, *format, output, known ? &*known : nullptr, jobs);
+  if (changes) run.only_changes(&*changes);
   format->begin();
   bool completed = true;
   for (const input& each : given.inputs) {
