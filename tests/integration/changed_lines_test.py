@@ -233,6 +233,7 @@ def main():
 
         # Errors: status 2, one line that says what to do
         errors(work, repo)
+        github_limits(work)
 
         # --fix last: it changes the work tree
         fix = run(repo, "--changed-since=main", "--fix")
@@ -263,6 +264,28 @@ def fixed_model(root, what):
             got = f.read()
         if got != text_of(want, spec.get("end", "\n")).encode():
             failures.append("%s: %s is not as the model fixes it: %r" % (what, name, got))
+
+
+def github_limits(work):
+    """Past GitHub's limits, through the program: the job summary and the notice; the SARIF warning."""
+    many = os.path.join(work, "limits")
+    os.mkdir(many)
+    write(many, "many.c", old(*[O] * 25001))
+    summary = os.path.join(work, "summary.md")
+    result = run(many, "--format=github", "many.c", env=dict(GIT_ENV, GITHUB_STEP_SUMMARY=summary))
+    last = result.stdout.decode().splitlines()[-1]
+    if not last.startswith("::notice title=stylo::25001 findings") or "job summary" not in last:
+        failures.append("github: the closing notice is %r" % last)
+    with open(summary, "rb") as f:
+        written = f.read()
+    if not 1 << 19 < len(written) <= 1 << 20 or b"many.c:1:2: reversed-operator" not in written:
+        failures.append("github: the summary holds %d bytes" % len(written))
+    result = run(many, "--format=sarif", "many.c")
+    import json
+    results = json.loads(result.stdout)["runs"][0]["results"]
+    said = result.stderr.decode().splitlines()
+    if result.returncode != 1 or len(results) != 25001 or len(said) != 1 or "25001 results" not in said[0]:
+        failures.append("sarif past 25,000: status %d, %d results, %r" % (result.returncode, len(results), said))
 
 
 def errors(work, repo):
