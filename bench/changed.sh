@@ -9,6 +9,7 @@
 #   bash bench/changed.sh                              # repository in $STYLO_BENCH_DIR/changed (default /tmp/stylo-bench/changed)
 #   RUNS=9 STYLO_MAX_RATIO=2 bash bench/changed.sh     # fail above this ratio
 #   PREPARE_ONLY=1 bash bench/changed.sh               # build the repository, time nothing
+#   STYLO_REPORT=build/stylo-report bash bench/changed.sh  # time a stylo-report already built
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -43,10 +44,13 @@ if [ ! -f "$work/ready" ]; then
 fi
 [ -n "${PREPARE_ONLY:-}" ] && exit 0
 
-echo "== building (Release)"
-cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release -DSTYLO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$root/build-bench" -j2 --target stylo-report >/dev/null
-report=$root/build-bench/stylo-report
+report=${STYLO_REPORT:-}
+if [ -z "$report" ]; then
+  echo "== building (Release)"
+  cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release -DSTYLO_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$root/build-bench" -j2 --target stylo-report >/dev/null
+  report=$root/build-bench/stylo-report
+fi
 
 cd "$repo"
 files=$(tr -cd '\0' < "$work/files" | wc -c)
