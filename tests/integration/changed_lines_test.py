@@ -221,6 +221,16 @@ def main():
             f.write(patch)
         compare("--changed-lines=FILE, NAMEs", run(clean, "--changed-lines=" + os.path.join(work, "p.patch"), "sub"),
                 expected(FILES, only=lambda n: n.startswith("sub/"), committed_only=True))
+        # --baseline: made from the whole tree at the branch point; a finding
+        # is left out when a finding of the same rule, line text, column and
+        # occurrence in its whole file was there (the fingerprint's model)
+        git(clean, "checkout", "-q", "topic~1")
+        base_report = run(clean, "--format=json", ".")
+        with open(os.path.join(work, "base.json"), "wb") as f:
+            f.write(base_report.stdout)
+        compare("--baseline from the branch point", run(repo, "--changed-since=main",
+                                                        "--baseline=" + os.path.join(work, "base.json")),
+                {f for f in expected(FILES) if not in_base(f)})
         # ... and from diff -u, no git at all
         plain = os.path.join(work, "plain")
         os.makedirs(os.path.join(plain, "old dir"))
@@ -250,6 +260,28 @@ def main():
         return 1
     print("changed lines: all cases passed")
     return 0
+
+
+def occurrences(lines):
+    """Each finding of `lines` by (line number) -> (rule, line text, column, occurrence)."""
+    seen, keys = {}, {}
+    for number, line in enumerate(lines, 1):
+        key = line.split("\r")[-1]
+        if key in FINDING:
+            column, rule = FINDING[key]
+            column += len(line) - len(key)
+            ident = (rule, line, column)
+            keys[number] = ident + (seen.get(ident, 0),)
+            seen[ident] = seen.get(ident, 0) + 1
+    return keys
+
+
+def in_base(found):
+    name, number = found[0], found[1]
+    spec = FILES[name]
+    if spec["base"] is None:
+        return False
+    return occurrences([line for line, _ in final(spec)])[number] in occurrences(spec["base"]).values()
 
 
 def fixed_model(root, what):
