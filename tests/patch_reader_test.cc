@@ -69,6 +69,12 @@ const std::vector<patch_case> patch_cases = {
     {"an empty context line (trailing blank lost in a mail)",
      "--- a/e.c\n+++ b/e.c\n@@ -1,3 +1,4 @@\n a\n\n+b\n c\n",
      {{"e.c", {{3, 3}}}}},
+    {"a symbolic link made, and one that becomes a file: only the file counts",
+     "diff --git a/l.c b/l.c\nnew file mode 120000\nindex 0000000..1234567\n--- /dev/null\n+++ b/l.c\n@@ -0,0 +1 @@\n"
+     "+target.c\n\\ No newline at end of file\n"
+     "diff --git a/k.c b/k.c\nold mode 120000\nnew mode 100644\n--- a/k.c\n+++ b/k.c\n@@ -1 +1 @@\n-t.c\n+int k;\n"
+     "diff --git a/m.c b/m.c\nindex 1111111..2222222 120000\n--- a/m.c\n+++ b/m.c\n@@ -1 +1 @@\n-a.c\n+b.c\n",
+     {{"k.c", {{1, 1}}}}},
     {"a patch with no hunk, and nothing at all", "Binary files a/p.png and b/p.png differ\n", {}},
 };
 

@@ -97,6 +97,7 @@ std::string read_patch(std::string_view patch, changed_files& into) {
   line_set* file = nullptr;  // the file of the hunks that follow; none for /dev/null
   std::uint64_t old_left = 0, new_left = 0, new_line = 0;
   std::uint64_t line_number = 0;
+  bool link = false;  // the file of this "diff --git" is a symbolic link
   std::uint64_t added_from = 0;  // the first of the "+" lines being read, or 0
   auto end_added = [&]() {
     if (added_from != 0 && file != nullptr) file->add_lines(added_from, new_line - 1);
@@ -133,12 +134,23 @@ std::string read_patch(std::string_view patch, changed_files& into) {
       }
       if (old_left > 0 || new_left > 0 || kind == '\\') continue;
     }
+    // git's header of a symbolic link: its "lines" are the link's target,
+    // not the lines of the file it points to.
+    if (line.starts_with("diff --git ")) {
+      link = false;
+      continue;
+    }
+    if ((line.starts_with("new file mode ") || line.starts_with("new mode ") || line.starts_with("index ")) &&
+        without_line_end(line).ends_with(" 120000")) {
+      link = true;
+      continue;
+    }
     if (line.starts_with("+++ ")) {
       std::string name;
       if (!patch_name(line.substr(4), name)) {
         return "the patch's line " + std::to_string(line_number) + " has a quoted name without its end quote";
       }
-      if (name == "/dev/null") {
+      if (name == "/dev/null" || link) {
         file = nullptr;
         continue;
       }
