@@ -82,6 +82,8 @@ check "args: an option with its value apart, then a name like an option" 1 "--fi
 check "args: a format, then names" 1 "::warning file=odd%0Aname.c,line=1,col=2,endColumn=4,title=reversed-operator::'=+' devrait probablement etre '+='; sinon, ajoutez un espace entre.  [QVS]" \
   --format=github clean.c "odd${nl}name.c"
 check "args only, no file staged" 0 "" --format=github
+check "the staged lines before the first commit: every line is new" 1 \
+  "my dir/a (2).c$kw_if${nl}my dir/a (2).c$op_minus" --changed-since=HEAD 'my dir/a (2).c'
 check "an option that is wrong is stylo-report's usage error" 2 \
   "stylo-report: unknown format 'nope' (gcc, sarif, github, gitlab, checkstyle, junit or json) (see stylo-report --help)" \
   --format=nope clean.c
