@@ -95,6 +95,28 @@ TEST_F(github_limits_test, the_summary_stays_within_its_mebibyte) {
   EXPECT_GT(shown, 900u);
   EXPECT_EQ(shown + more, 5000u) << "every finding either shown or counted";
   EXPECT_NE(report.find("5000 findings"), std::string::npos);
+  EXPECT_NE(report.find("the first " + std::to_string(shown) + " are in this step's job summary"), std::string::npos)
+      << report;
+}
+
+TEST_F(github_limits_test, what_the_step_wrote_before_counts_towards_the_mebibyte) {
+  const std::string earlier(github_summary_bytes - 10000, 'x');
+  {
+    std::ofstream before(file_, std::ios::binary);
+    before << earlier;
+  }
+  github_summary summary(file_);
+  const std::string report = summarized(summary, 1000, "f.c", std::string(100, 'm'));
+  const std::string written = read_file(file_);
+  EXPECT_LE(written.size(), github_summary_bytes);
+  ASSERT_TRUE(written.starts_with(earlier));
+  std::uint64_t shown = 0;
+  for (std::size_t at = written.find("\nf.c:"); at != std::string::npos; at = written.find("\nf.c:", at + 1)) ++shown;
+  EXPECT_GT(shown, 50u);
+  EXPECT_LT(shown, 100u);
+  EXPECT_NE(written.find("\n" + std::to_string(1000 - shown) + " more findings did not fit"), std::string::npos);
+  EXPECT_TRUE(written.find("</pre>\n") != std::string::npos);
+  EXPECT_NE(report.find("the first " + std::to_string(shown) + " are"), std::string::npos) << report;
 }
 
 TEST(github_limits, no_summary_file_says_how_to_see_them) {

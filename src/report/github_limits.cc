@@ -1,5 +1,6 @@
 #include "report/github_limits.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -52,6 +53,22 @@ void github_summary::finish(std::string& report) {
   const std::string count = std::to_string(findings_);
   std::string where;
   if (!file_.empty()) {
+    // The summary file is GitHub's, shared by the step's commands: added to,
+    // as its protocol asks, within what the step's earlier text left of the
+    // mebibyte GitHub shows.
+    std::FILE* summary = std::fopen(file_.c_str(), "ab");
+    long before = 0;
+    if (summary != nullptr && std::fseek(summary, 0, SEEK_END) == 0) before = std::max(0L, std::ftell(summary));
+    const std::uint64_t left = github_summary_bytes - std::min<std::uint64_t>(github_summary_bytes, before);
+    if (text_.size() + room_for_the_end > left) {
+      // Whole lines only: cut back to a line end, and count what was cut.
+      const std::size_t keep = left > heading.size() + room_for_the_end
+                                   ? text_.rfind('\n', left - room_for_the_end - 1) + 1
+                                   : 0;
+      const std::size_t kept = std::max(keep, heading.size());
+      shown_ -= static_cast<std::uint64_t>(std::count(text_.begin() + static_cast<std::ptrdiff_t>(kept), text_.end(), '\n'));
+      text_.resize(kept);
+    }
     text_ += closing;
     if (shown_ < findings_) {
       text_ += '\n';
@@ -60,13 +77,17 @@ void github_summary::finish(std::string& report) {
           " more findings did not fit in the summary: run stylo-report on the change (--changed-since) or with "
           "--output to a file kept as an artifact.\n";
     }
-    // The summary file is GitHub's, shared by the step's commands: added to,
-    // as its protocol asks.
-    std::FILE* summary = std::fopen(file_.c_str(), "ab");
     const bool written = summary != nullptr && std::fwrite(text_.data(), 1, text_.size(), summary) == text_.size();
     const bool closed = summary != nullptr && std::fclose(summary) == 0;
-    where = written && closed ? "all of them are in this step's job summary"
-                              : "the job summary could not be written (" + file_ + "): see the step's log";
+    if (!written || !closed) {
+      where = "the job summary could not be written (" + file_ + "): see the step's log";
+    } else if (shown_ < findings_) {
+      where = "the first ";
+      where += std::to_string(shown_);
+      where += " are in this step's job summary";
+    } else {
+      where = "all of them are in this step's job summary";
+    }
   } else {
     where = "set GITHUB_STEP_SUMMARY, or run with --format=gcc, to see all of them";
   }
