@@ -5,6 +5,8 @@
 
 #include "report/patch_reader.h"
 
+#include "report/change_scope.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -118,6 +120,62 @@ TEST(line_set, ranges_merge_and_lines_are_found) {
   whole.add_every_line();
   EXPECT_TRUE(whole.contains(123456789));
   EXPECT_FALSE(whole.empty());
+}
+
+}  // namespace
+
+// Which changed files a run checks, and by what name, from where it runs.
+namespace {
+
+using stylo::report::select_changes;
+
+struct scope_case {
+  const char* what;
+  std::string prefix;  // the current directory from the top
+  std::vector<std::string> names;
+  std::vector<std::string> want;  // in byte order
+};
+
+TEST(change_scope, names_restrict_and_paths_are_from_here) {
+  changed_files changes;
+  for (const char* name : {"a.c", "b.h", "notes.txt", "inc/x.h", "sub/s.c", "sub/deeper/d.c", "sub/readme",
+                           "subway/w.c", "-dash.c"}) {
+    changes[name].add_lines(1, 1);
+  }
+  changes["gone.c"];  // only lines removed: never read
+  changes["new.c"].add_every_line();
+  const std::vector<scope_case> cases = {
+      {"the top, no NAME: every C file",
+       "",
+       {},
+       {"-dash.c", "a.c", "b.h", "inc/x.h", "new.c", "sub/deeper/d.c", "sub/s.c", "subway/w.c"}},
+      {"a subdirectory, no NAME: every C file, from here",
+       "sub/",
+       {},
+       {"../-dash.c", "../a.c", "../b.h", "../inc/x.h", "../new.c", "../subway/w.c", "deeper/d.c", "s.c"}},
+      {"a deeper directory",
+       "sub/deeper/",
+       {},
+       {"../../-dash.c", "../../a.c", "../../b.h", "../../inc/x.h", "../../new.c", "../../subway/w.c", "../s.c",
+        "d.c"}},
+      {"'.' in a subdirectory: not its namesake 'subway'", "sub/", {"."}, {"deeper/d.c", "s.c"}},
+      {"a file not C named exactly", "", {"notes.txt", "sub"}, {"notes.txt", "sub/deeper/d.c", "sub/s.c"}},
+      {"names with ./, .., // and a trailing /",
+       "sub/",
+       {"./deeper/", "..//inc", "../sub/../b.h"},
+       {"../b.h", "../inc/x.h", "deeper/d.c"}},
+      {"a name above the top, a name not changed", "", {"../a.c", "zzz.c", "gone.c"}, {}},
+      {"a name with a dash", "", {"-dash.c"}, {"-dash.c"}},
+      {"an absolute name in the work tree", "sub/", {"/top/inc"}, {"../inc/x.h"}},
+      {"an absolute name outside it", "", {"/elsewhere/a.c", "/topless"}, {}},
+  };
+  for (const scope_case& each : cases) {
+    changed_files selected;
+    select_changes(changes, "/top", each.prefix, each.names, selected);
+    std::vector<std::string> got;
+    for (const auto& [name, lines] : selected) got.push_back(name);
+    EXPECT_EQ(got, each.want) << each.what;
+  }
 }
 
 }  // namespace
