@@ -66,7 +66,8 @@ void github_summary::finish(std::string& report) {
                                    ? text_.rfind('\n', left - room_for_the_end - 1) + 1
                                    : 0;
       const std::size_t kept = std::max(keep, heading.size());
-      shown_ -= static_cast<std::uint64_t>(std::count(text_.begin() + static_cast<std::ptrdiff_t>(kept), text_.end(), '\n'));
+      const auto cut = text_.begin() + static_cast<std::ptrdiff_t>(kept);
+      shown_ -= static_cast<std::uint64_t>(std::count(cut, text_.end(), '\n'));
       text_.resize(kept);
     }
     text_ += closing;
