@@ -123,6 +123,7 @@ TEST(Report, ExitStatusesAndMessages) {
   write("clean.c", "if (x)\n");
   write("old.txt", "an older report\n");
   write("list.txt", "clean.c\na.c\n");
+  write("broken.diff", "--- a/a.c\n+++ b/a.c\n@@ -1 +1 @ broken\n");
   // The reason is the system's own text (wine's, under wine).
   const std::string full_reason = windows ? "Disk full" : "No space left on device";
   const std::string missing_reason = windows ? "Path not found" : "No such file or directory";
@@ -151,6 +152,19 @@ TEST(Report, ExitStatusesAndMessages) {
        "stylo-report: standard input can be read once: give '-' or --file-list=- once only (see stylo-report "
        "--help)\n"},
       {"a failed read", "- < .", 2, "Failed while parsing '-'\n"},
+      {"a change with no revision", "--changed-since= a.c", 2,
+       "stylo-report: --changed-since needs a revision (a branch, a tag or a commit) (see stylo-report --help)\n"},
+      {"a change from git and from a patch", "--changed-since=main --changed-lines=p.diff", 2,
+       "stylo-report: --changed-since and --changed-lines exclude each other: give one (see stylo-report --help)\n"},
+      {"a change and standard input", "--changed-lines=p.diff - < a.c", 2,
+       "stylo-report: with --changed-lines, name files or directories only, not '-' or --file-list (see "
+       "stylo-report --help)\n"},
+      {"a patch that cannot be opened", "--changed-lines=missing.diff", 2,
+       "stylo-report: Unable to open the patch 'missing.diff'\n"},
+      {"a patch that is not one", "--changed-lines=- < list.txt", 0, ""},
+      {"a hunk header that cannot be read", "--changed-lines=- < broken.diff", 2,
+       "stylo-report: the patch's line 3 is not a hunk header '@@ -a,b +c,d @@': give a unified diff (git diff, "
+       "diff -u)\n"},
       {"a failed write", "a.c > /dev/full", 2,
        "Failed while writing the report to standard output: " + full_reason + "\n"},
       {"a report file that cannot be made", "--output=no/dir.txt a.c", 2,

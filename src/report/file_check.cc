@@ -8,13 +8,13 @@
 namespace stylo::report {
 namespace {
 
-// Keeps the findings of one text (those on lines that count) and, when
-// asked, makes the text's fixes as they come: the fixes of one text come
+// Keeps the findings of one text and, when asked, makes the text's fixes
+// as they come (only those on lines that count): the fixes of one text come
 // in ascending order, so the fixed text grows as the findings do and no
 // list of edits is held, however many there are.
 class keeping_sink final : public finding_sink {
  public:
-  keeping_sink(file_check& out, std::size_t keep_at_most, const line_filter* lines)
+  keeping_sink(file_check& out, std::size_t keep_at_most, const line_set* lines)
       : out_(out), room_(keep_at_most), lines_(lines) {}
 
   // Makes the fixes into `fixed` as they come, from `original`.
@@ -29,10 +29,10 @@ class keeping_sink final : public finding_sink {
   }
 
   void take(const finding& found) override {
-    if (lines_ != nullptr && *lines_ && !(*lines_)(found.line)) return;
     ++out_.found;
-    out_.fixable = out_.fixable || found.fix.has_value();
-    if (fixed_ != nullptr && found.fix) apply(*found.fix);
+    const bool fix_counts = found.fix.has_value() && (lines_ == nullptr || lines_->contains(found.line));
+    out_.fixable = out_.fixable || fix_counts;
+    if (fixed_ != nullptr && fix_counts) apply(*found.fix);
     if (out_.dropped) return;
     const bool new_line = out_.findings.empty() || out_.findings.back().line != found.line;
     const std::size_t bytes =
@@ -68,7 +68,7 @@ class keeping_sink final : public finding_sink {
 
   file_check& out_;
   std::size_t room_;  ///< bytes the file may still keep
-  const line_filter* lines_;
+  const line_set* lines_;  ///< where fixes are made; nullptr: everywhere
   std::string_view original_;
   std::string* fixed_ = nullptr;
   std::size_t done_ = 0;
@@ -120,13 +120,13 @@ void file_check::run(checker& with, std::string& text, std::size_t keep_at_most,
     fix(with, text, keep_at_most, how);
     return;
   }
-  keeping_sink keep(*this, keep_at_most, how.lines);
+  keeping_sink keep(*this, keep_at_most, lines_of(how.changes, name));
   outcome = with.check_file(name, keep);
 }
 
 void file_check::keep_findings_of(checker& with, std::string_view text, std::size_t keep_at_most,
                                   const job_settings& how, std::vector<fix_edit>*) {
-  keeping_sink keep(*this, keep_at_most, how.lines);
+  keeping_sink keep(*this, keep_at_most, lines_of(how.changes, name));
   outcome = with.check_text(name, text, keep);
 }
 
@@ -142,7 +142,7 @@ void file_check::fix(checker& with, std::string& text, std::size_t keep_at_most,
   if (opened != 0 || facts.directory) {
     // Missing, unreadable, a directory: as a plain run reports it.
     if (input != platform::no_input) platform::close_input(input);
-    keeping_sink keep(*this, keep_at_most, how.lines);
+    keeping_sink keep(*this, keep_at_most, lines_of(how.changes, name));
     outcome = with.check_file(name, keep);
     return;
   }
@@ -150,7 +150,7 @@ void file_check::fix(checker& with, std::string& text, std::size_t keep_at_most,
     // A FIFO, a device: checked from the descriptor already open, once (a
     // FIFO's text can be read only once, and opened again it would wait
     // for a writer that has gone), and never replaced.
-    keeping_sink keep(*this, keep_at_most, how.lines);
+    keeping_sink keep(*this, keep_at_most, lines_of(how.changes, name));
     outcome = with.check_input(name, input, keep);
     platform::close_input(input);
     if (outcome == check_outcome::checked && fixable) fixing = fix_state::not_regular;
@@ -159,7 +159,7 @@ void file_check::fix(checker& with, std::string& text, std::size_t keep_at_most,
   // Most files have nothing to fix: checked as a plain run checks them, a
   // block at a time, and only a file with a fix is read whole, once.
   {
-    keeping_sink keep(*this, keep_at_most, how.lines);
+    keeping_sink keep(*this, keep_at_most, lines_of(how.changes, name));
     outcome = with.check_input(name, input, keep);
   }
   if (outcome != check_outcome::checked || !fixable || platform::rewind_input(input) != 0) {
@@ -177,7 +177,7 @@ void file_check::fix(checker& with, std::string& text, std::size_t keep_at_most,
   // The text read, checked in memory, its fixes made as they are found.
   fixed.clear();
   {
-    keeping_sink keep(*this, keep_at_most, how.lines);
+    keeping_sink keep(*this, keep_at_most, lines_of(how.changes, name));
     keep.fix_into(text, fixed);
     outcome = with.check_text(name, text, keep);
     fixes = keep.finish_fixing();

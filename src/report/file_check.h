@@ -20,19 +20,15 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "core/check.h"
 #include "platform/file_output.h"
+#include "report/changed_lines.h"
 #include "rules/owned_finding.h"
 
 namespace stylo::report {
-
-/// Which lines of a file count: a finding on another line is neither
-/// reported nor fixed. None given: every line counts.
-using line_filter = std::function<bool(std::uint64_t line)>;
 
 /// The descriptors the replacements waiting for their turn may hold, shared
 /// by every job of a run: a job that finds none left keeps its fixed text
@@ -55,7 +51,10 @@ class descriptor_budget {
 struct job_settings {
   bool fix = false;   ///< write the fixed text to a replacement
   bool diff = false;  ///< keep the original and fixed texts, for the diff
-  const line_filter* lines = nullptr;
+  /// Only the fixes on the lines a change adds are made (nullptr: every
+  /// fix). Every finding is still kept: the report leaves out those on other
+  /// lines, and counts them for the fingerprints of the ones it keeps.
+  const changed_files* changes = nullptr;
   descriptor_budget* descriptors = nullptr;  ///< with `fix`
 };
 

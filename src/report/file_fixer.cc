@@ -7,7 +7,7 @@ namespace stylo::report {
 
 void file_fixer::edit_collector::take(const finding& found) {
   ++findings;
-  if (found.fix) edits.push_back(*found.fix);
+  if (found.fix && (lines == nullptr || lines->contains(found.line))) edits.push_back(*found.fix);
 }
 
 void file_fixer::edit_collector::clear() {
@@ -25,6 +25,7 @@ file_fixer::result file_fixer::fix_held(std::string_view name) {
 
 file_fixer::result file_fixer::fix_text(std::string_view name, std::string text) {
   original_ = std::move(text);
+  collector_.lines = lines_of(changes_, std::string(name));
   return fix_held(name);
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/check.h"
+#include "report/changed_lines.h"
 #include "rules/finding.h"
 
 namespace stylo::report {
@@ -32,6 +33,9 @@ class file_fixer {
     int error = 0;            ///< the system's code, for `write_failed`
   };
 
+  /// Only the fixes on the lines of a change are made (nullptr: all are).
+  void only_changes(const changed_files* changes) { changes_ = changes; }
+
   /// Works out the fixed text of `text`, as the findings of a file `name`
   /// holding it give them. `nothing_found`, `nothing_to_fix` or `fixed`.
   result fix_text(std::string_view name, std::string text);
@@ -49,12 +53,14 @@ class file_fixer {
     void clear();
     std::vector<fix_edit> edits;
     std::uint64_t findings = 0;
+    const line_set* lines = nullptr;  ///< where fixes are made; nullptr: everywhere
   };
 
   result fix_held(std::string_view name);
 
   checker checker_;
   edit_collector collector_;
+  const changed_files* changes_ = nullptr;
   std::string original_, fixed_;
 };
 

@@ -15,6 +15,7 @@ finding_reporter::finding_reporter(report_format& format, const baseline* known,
 
 void finding_reporter::start_file(const std::string& name) {
   name_ = name;
+  lines_ = lines_of(changes_, name);
   uri_ = file_uri(name);
   file_begun_ = false;
   if (fingerprints_) fingerprints_->new_file();
@@ -27,6 +28,14 @@ void finding_reporter::begin_file() {
 }
 
 void finding_reporter::take(const finding& found) {
+  // A finding on a line the change did not add is left out, but still
+  // counted by the fingerprints: a fingerprint counts the findings like it
+  // before it in the file, and must be the one a report of the whole file
+  // gives, which is what a baseline holds.
+  if (lines_ != nullptr && !lines_->contains(found.line)) {
+    if (fingerprints_) fingerprints_->next(found, uri_);
+    return;
+  }
   if (!file_begun_) begin_file();
   std::array<char, 16> fingerprint_digits{};
   std::string_view fingerprint;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "report/baseline.h"
+#include "report/changed_lines.h"
 #include "report/fingerprint.h"
 #include "report/report_format.h"
 #include "report/report_output.h"
@@ -22,6 +23,9 @@ class finding_reporter final : public finding_sink {
   /// `known`: the baseline, or nullptr. `output`, if given, is offered the
   /// format's text after each finding, to write out a full block.
   finding_reporter(report_format& format, const baseline* known, report_output* output);
+
+  /// Only the findings on the lines of a change count (nullptr: all do).
+  void only_changes(const changed_files* changes) { changes_ = changes; }
 
   /// The file whose findings come next.
   void start_file(const std::string& name);
@@ -41,6 +45,8 @@ class finding_reporter final : public finding_sink {
   const baseline* known_;
   report_output* output_;
   std::optional<fingerprinter> fingerprints_;
+  const changed_files* changes_ = nullptr;
+  const line_set* lines_ = nullptr;  ///< the lines of this file that count; nullptr: all
   utf16_columns columns_;
   std::string name_, uri_;
   bool file_begun_ = false;

@@ -4,6 +4,9 @@
 // Escaped as GitHub documents: '%', CR and LF in the message; also ':' and
 // ',' in the properties. Columns count UTF-16 code units, as GitHub does.
 
+#include <cstdlib>
+
+#include "report/github_limits.h"
 #include "report/report_format.h"
 
 namespace stylo::report {
@@ -46,9 +49,10 @@ void append_escaped(std::string& out, std::string_view text, bool property) {
 
 class github_format final : public report_format {
  public:
-  explicit github_format(std::string& out) : out_(out) {}
+  explicit github_format(std::string& out) : out_(out), summary_(summary_file()) {}
 
   void add(const reported_finding& reported) override {
+    summary_.add(reported);
     out_ += "::warning file=";
     append_escaped(out_, reported.found.file_name, true);
     out_ += ",line=";
@@ -71,8 +75,16 @@ class github_format final : public report_format {
     out_ += "'\n";
   }
 
+  void end() override { summary_.finish(out_); }
+
  private:
+  static std::string summary_file() {
+    const char* name = std::getenv("GITHUB_STEP_SUMMARY");
+    return name != nullptr ? name : "";
+  }
+
   std::string& out_;
+  github_summary summary_;
 };
 
 }  // namespace

@@ -13,7 +13,9 @@
 
 #include <vector>
 
+#include "platform/text_output.h"
 #include "report/file_uri.h"
+#include "report/github_limits.h"
 #include "report/json_text.h"
 #include "report/report_format.h"
 #include "report/tool_identity.h"
@@ -70,6 +72,7 @@ class sarif_format final : public report_format {
   }
 
   void add(const reported_finding& reported) override {
+    ++results_;
     out_ += first_result_ ? "\n{\"ruleId\":" : ",\n{\"ruleId\":";
     first_result_ = false;
     append_json_string(out_, reported.rule.id);
@@ -114,11 +117,15 @@ class sarif_format final : public report_format {
       out_ += "\n]";
     }
     out_ += "}]\n}]\n}\n";
+    if (const std::string warning = code_scanning_warning(results_); !warning.empty()) {
+      platform::write_all(platform::output_stream::standard_error, warning + std::string(platform::line_end));
+    }
   }
 
  private:
   std::string& out_;
   bool first_result_ = true;
+  std::uint64_t results_ = 0;  ///< for GitHub's bound on them
   std::vector<std::string> unopened_;
 };
 

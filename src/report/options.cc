@@ -17,9 +17,11 @@ constexpr std::array<std::pair<std::string_view, format_name>, 7> formats{{
 }};
 
 // The options that take a value, and where the value goes.
-enum class valued { format, output, baseline, stdin_name, file_list, jobs, explain };
+enum class valued { format, output, baseline, stdin_name, file_list, jobs, explain, changed_since, changed_lines };
 
-constexpr std::array<std::pair<std::string_view, valued>, 8> valued_options{{
+constexpr std::array<std::pair<std::string_view, valued>, 10> valued_options{{
+    {"--changed-since", valued::changed_since},
+    {"--changed-lines", valued::changed_lines},
     {"--jobs", valued::jobs},
     {"-j", valued::jobs},
     {"--format", valued::format},
@@ -66,6 +68,14 @@ std::string take_value(valued option, const std::string& value, options& given) 
       if (value.empty()) return "--explain needs a rule's id, such as keyword-space";
       given.explain = value;
       return {};
+    case valued::changed_since:
+      if (value.empty()) return "--changed-since needs a revision (a branch, a tag or a commit)";
+      given.changed_since = value;
+      return {};
+    case valued::changed_lines:
+      if (value.empty()) return "--changed-lines needs a patch file, or '-' for standard input";
+      given.changed_lines = value;
+      return {};
     case valued::jobs: {
       // A count a person types: digits only, from 1 to a bound that no
       // machine's threads come near.
@@ -78,6 +88,22 @@ std::string take_value(valued option, const std::string& value, options& given) 
       if (jobs < 1 || jobs > most) return "--jobs needs a number from 1 to 1024, not " + quoted(value);
       given.jobs = jobs;
       return {};
+    }
+  }
+  return {};
+}
+
+// A change's files come from the change, NAMEs only narrowing them: there
+// is no text or list to read as well.
+std::string check_changed(const options& given) {
+  if (given.changed_since.empty() && given.changed_lines.empty()) return {};
+  if (!given.changed_since.empty() && !given.changed_lines.empty()) {
+    return "--changed-since and --changed-lines exclude each other: give one";
+  }
+  for (const input& each : given.inputs) {
+    if (each.what != input::kind::name) {
+      return std::string("with ") + (given.changed_since.empty() ? "--changed-lines" : "--changed-since") +
+             ", name files or directories only, not '-' or --file-list";
     }
   }
   return {};
@@ -144,7 +170,10 @@ std::string parse_options(const std::vector<std::string>& arguments, options& gi
   }
   if (given.help || given.version || !given.explain.empty()) return {};
   if (given.fix && given.diff) return "--fix and --diff exclude each other: give one";
-  if (given.inputs.empty()) return "nothing to check: name files or directories, or give --file-list=LIST or -";
+  if (const std::string error = check_changed(given); !error.empty()) return error;
+  if (given.inputs.empty() && given.changed_since.empty() && given.changed_lines.empty()) {
+    return "nothing to check: name files or directories, or give --file-list=LIST or -";
+  }
   int standard_input_readers = 0;
   for (const input& each : given.inputs) {
     standard_input_readers += each.what == input::kind::text || (each.what == input::kind::file_list && each.name == "-");
@@ -169,6 +198,14 @@ read from standard input.
   --diff             write those fixes as a unified diff to standard output,
                      for git apply or patch -p1; change no file. The report
                      of what would remain is written only with --output
+  --changed-since=REV  report only the findings on the lines added or changed
+                     since the merge base of REV and HEAD, as a pull request
+                     shows them: staged, unstaged and untracked changes of
+                     the git work tree. The NAMEs restrict the files; without
+                     them, every changed .c and .h file. With --fix and
+                     --diff, only the fixes on those lines are made
+  --changed-lines=PATCH  the same for the lines a unified diff adds (PATCH
+                     '-': standard input), in the files as they are after it
   --file-list=LIST   check every file named in LIST, one name per line
                      (LIST '-': standard input); may be given several times
   --stdin-name=NAME  the name that the text read by '-' has in the report

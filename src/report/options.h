@@ -5,6 +5,7 @@
 ///                [--baseline=FILE] [--stdin-name=NAME] [--jobs=N]
 ///                [--file-list=LIST]... [NAME]...
 ///   stylo-report --explain=RULE
+///   stylo-report [--changed-since=REV | --changed-lines=PATCH] ... [NAME]...
 ///
 /// Each option takes its value after '=' or as the next argument; "--"
 /// ends the options, so that a name may begin with '-'.
@@ -36,6 +37,10 @@ struct options {
   std::vector<input> inputs;
   /// Files checked at once; 0: as many as the processors the process may use.
   unsigned jobs = 0;
+  /// Only the lines a change adds count: since the merge base of this
+  /// revision and HEAD (--changed-since), or those a patch adds
+  /// (--changed-lines, "-": standard input). The NAMEs restrict the files.
+  std::string changed_since, changed_lines;
   bool fix = false;   ///< rewrite the files with their fixes made
   bool diff = false;  ///< write the fixes as a diff, change no file
   bool help = false;

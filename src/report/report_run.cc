@@ -15,6 +15,7 @@
 #include "platform/processors.h"
 #include "platform/text_output.h"
 #include "report/baseline.h"
+#include "report/change_scope.h"
 #include "report/check_pool.h"
 #include "report/directory_walk.h"
 #include "report/file_check.h"
@@ -75,8 +76,10 @@ std::size_t replacement_budget(unsigned jobs) {
 // a batch at a time before they are reported.
 class report_run {
  public:
+  /// With `changes`, only the lines they add count, in the report and for
+  /// the fixes.
   report_run(const options& given, report_format& format, report_output& output, const baseline* known,
-             unsigned jobs)
+             unsigned jobs, const changed_files* changes)
       : given_(given),
         output_(output),
         reporter_(format, known, &output),
@@ -84,6 +87,9 @@ class report_run {
         commit_(descriptors_, replacement_budget(jobs)) {
     settings_.fix = given.fix;
     settings_.diff = given.diff;
+    settings_.changes = changes;
+    reporter_.only_changes(changes);
+    fixer_.only_changes(changes);
     settings_.descriptors = given.fix ? &descriptors_ : nullptr;
     const std::size_t waiting = given.fix ? files_waiting_per_thread_fixing : files_waiting_per_thread;
     if (jobs > 1) pool_.emplace(jobs, waiting * jobs, held_bytes_per_thread * jobs, settings_);
@@ -470,6 +476,17 @@ int run_report(const std::vector<std::string>& arguments) {
     }
     return platform::write_all(platform::output_stream::standard_output, lines) == 0 ? 0 : 2;
   }
+  // A change's files, each with the lines that count, are the run's inputs.
+  std::optional<changed_files> changes;
+  if (!given.changed_since.empty() || !given.changed_lines.empty()) {
+    changes.emplace();
+    if (const std::string error = find_changes(given, *changes); !error.empty()) {
+      write_error_line("stylo-report: " + error);
+      return 2;
+    }
+    given.inputs.clear();
+    for (const auto& [name, lines] : *changes) given.inputs.push_back({input::kind::name, name});
+  }
   std::optional<baseline> known;
   if (!given.baseline.empty()) {
     known.emplace();
@@ -499,7 +516,7 @@ int run_report(const std::vector<std::string>& arguments) {
     platform::install_stopping_handler();
     platform::report_failed_writes_as_errors();
   }
-  report_run run(given, *format, output, known ? &*known : nullptr, jobs);
+  report_run run(given, *format, output, known ? &*known : nullptr, jobs, changes ? &*changes : nullptr);
   format->begin();
   bool completed = true;
   for (const input& each : given.inputs) {
