@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 . .ci/lib.sh
 ensure_npm
 ensure_packages cmake g++ libgtest-dev nlohmann-json3-dev neovim emacs-nox elpa-eglot elpa-lsp-mode \
-  elpa-flycheck vim vim-ale python3 \
+  elpa-flycheck vim vim-ale tmux python3 \
   g++-mingw-w64-x86-64 wine64
 
 if [ ! -x build/stylo-lsp ]; then
@@ -24,7 +24,7 @@ cp tests/lsp_client/package.json tests/lsp_client/package-lock.json build/lsp-no
 (cd build/lsp-node && npm ci --no-audit --no-fund --loglevel=error)
 
 step "Neovim, Emacs (eglot, lsp-mode, Flycheck), Vim with ALE and the protocol client against build/"
-run_ctest --test-dir build --output-on-failure -R 'integration\.(neovim_lsp|emacs_lsp|emacs_lsp_mode|emacs_flycheck|vim_ale|lsp_client)|Lsp'
+run_ctest --test-dir build --output-on-failure -R 'integration\.(neovim_lsp|emacs_lsp|emacs_lsp_mode|emacs_flycheck|emacs_flymake|vim_ale|lsp_client)|Lsp'
 
 step "the protocol client against stylo-lsp.exe under wine"
 # The release's build, which .ci/cross.sh made and tested.

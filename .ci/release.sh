@@ -49,10 +49,12 @@ CMAKE_CXX_COMPILER_LAUNCHER=${compiler_cache:+ccache} \
 read -r release_version version < <(cmake -P cmake/PackageVersion.cmake)
 linux=stylo-$version-linux-x86_64
 windows=stylo-$version-windows-x86_64
-vsix=stylo-lsp-$version.vsix
-[ "$(cd dist && ls | sort)" = "$(printf '%s\n' SHA256SUMS "$linux.tar.gz" "$windows.zip" "$vsix" \
-  "stylo_$version-1_amd64.deb" "stylo_$version-1_arm64.deb" | sort)" ] ||
-  fail "dist/ does not hold exactly the five artifacts and SHA256SUMS: $(ls dist)"
+# The VS Code extension: one package a platform, each with its own server.
+vsix_targets="linux-x64 linux-arm64 win32-x64"
+[ "$(cd dist && ls | sort)" = "$( (printf '%s\n' SHA256SUMS "$linux.tar.gz" "$windows.zip" \
+  "stylo_$version-1_amd64.deb" "stylo_$version-1_arm64.deb" &&
+  for target in $vsix_targets; do echo "stylo-lsp-$version-$target.vsix"; done) | sort)" ] ||
+  fail "dist/ does not hold exactly the seven artifacts and SHA256SUMS: $(ls dist)"
 # The programs: one for each manual page in man/ (stylo and its companions).
 programs=$(cd man && ls -- *.1 | sed 's/\.1$//' | sort)
 [ -n "$programs" ] && grep -qx stylo <<< "$programs" || fail "man/ has no stylo.1"
@@ -294,28 +296,42 @@ done |
   cmp - "$tmp/cmd.out" || fail "the cmd recipe under wine does not check the file named démo ünï.c: $(cat "$tmp/cmd.out")"
 
 step "VS Code extension"
-# A zip as VS Code reads it: the manifests at the top, the extension under
-# extension/ with its language client, nothing else; project()'s version.
-unzip -tq "dist/$vsix" > /dev/null || fail "$vsix is not a sound zip"
-unzip -Z1 "dist/$vsix" > "$tmp/vsix.list"
-for entry in extension.vsixmanifest '[Content_Types].xml' extension/package.json extension/extension.js \
-  extension/LICENSE.txt extension/node_modules/vscode-languageclient/package.json; do
-  grep -qxF -- "$entry" "$tmp/vsix.list" || fail "$vsix has no $entry"
-done
-! grep -vE '^(extension\.vsixmanifest|\[Content_Types\]\.xml|extension/.+)$' "$tmp/vsix.list" > "$tmp/vsix.other" ||
-  fail "$vsix holds more: $(cat "$tmp/vsix.other")"
-! grep -E '^extension/node_modules/@vscode/vsce/' "$tmp/vsix.list" > /dev/null || fail "$vsix holds vsce, which only makes it"
-unzip -q -d "$tmp/vsix" "dist/$vsix"
-cmp -s contrib/vscode-extension/extension.js "$tmp/vsix/extension/extension.js" ||
-  fail "the .vsix's extension.js is not contrib/vscode-extension/extension.js"
-cmp -s LICENSE "$tmp/vsix/extension/LICENSE.txt" || fail "the .vsix's LICENSE.txt is not LICENSE"
+# Zips as VS Code reads them: the manifests at the top, the extension under
+# extension/ with its language client and the server of its platform (the
+# very program of the release's tarball, package or zip, still executable),
+# nothing else; project()'s version; the platform in the manifest.
 extension_version=$release_version
 while [ "$(tr -cd . <<< "$extension_version" | wc -c)" -lt 2 ]; do extension_version=$extension_version.0; done
-node -e 'const m = require(process.argv[1]); if (m.version !== process.argv[2] || m.name !== "stylo-lsp") process.exit(1)' \
-  "$tmp/vsix/extension/package.json" "$extension_version" || fail "the .vsix's package.json is not stylo-lsp $extension_version"
-grep -qE "<Identity [^>]*Id=\"stylo-lsp\" Version=\"${extension_version//./\\.}\"" "$tmp/vsix/extension.vsixmanifest" ||
-  fail "extension.vsixmanifest is not that of stylo-lsp $extension_version"
-node .ci/vsix_load.js "$tmp/vsix/extension" || fail "the .vsix's extension does not load"
+for target in $vsix_targets; do
+  vsix=stylo-lsp-$version-$target.vsix
+  case $target in
+    linux-x64) server=extension/server/stylo-lsp released=$tmp/$linux/bin/stylo-lsp ;;
+    linux-arm64) server=extension/server/stylo-lsp released=$tmp/arm64/usr/bin/stylo-lsp ;;
+    win32-x64) server=extension/server/stylo-lsp.exe released=$tmp/$windows/stylo-lsp.exe ;;
+  esac
+  unzip -tq "dist/$vsix" > /dev/null || fail "$vsix is not a sound zip"
+  unzip -Z1 "dist/$vsix" > "$tmp/vsix.list"
+  for entry in extension.vsixmanifest '[Content_Types].xml' extension/package.json extension/extension.js \
+    extension/LICENSE.txt extension/node_modules/vscode-languageclient/package.json "$server"; do
+    grep -qxF -- "$entry" "$tmp/vsix.list" || fail "$vsix has no $entry"
+  done
+  ! grep -vE '^(extension\.vsixmanifest|\[Content_Types\]\.xml|extension/.+)$' "$tmp/vsix.list" > "$tmp/vsix.other" ||
+    fail "$vsix holds more: $(cat "$tmp/vsix.other")"
+  ! grep -E '^extension/node_modules/@vscode/vsce/' "$tmp/vsix.list" > /dev/null || fail "$vsix holds vsce, which only makes it"
+  [ "$(grep -c '^extension/server/' "$tmp/vsix.list")" = 1 ] || fail "$vsix holds another server beside $server"
+  unzip -Z "dist/$vsix" "$server" | grep -q '^-rwx' || fail "$vsix's $server is not executable"
+  rm -rf "$tmp/vsix"
+  unzip -q -d "$tmp/vsix" "dist/$vsix"
+  cmp -s "$released" "$tmp/vsix/$server" || fail "$vsix's $server is not the release's stylo-lsp for $target"
+  cmp -s contrib/vscode-extension/extension.js "$tmp/vsix/extension/extension.js" ||
+    fail "$vsix's extension.js is not contrib/vscode-extension/extension.js"
+  cmp -s LICENSE "$tmp/vsix/extension/LICENSE.txt" || fail "$vsix's LICENSE.txt is not LICENSE"
+  node -e 'const m = require(process.argv[1]); if (m.version !== process.argv[2] || m.name !== "stylo-lsp") process.exit(1)' \
+    "$tmp/vsix/extension/package.json" "$extension_version" || fail "$vsix's package.json is not stylo-lsp $extension_version"
+  grep -qE "<Identity [^>]*Id=\"stylo-lsp\" Version=\"${extension_version//./\\.}\" [^>]*TargetPlatform=\"$target\"" \
+    "$tmp/vsix/extension.vsixmanifest" || fail "$vsix's extension.vsixmanifest is not that of stylo-lsp $extension_version for $target"
+  node .ci/vsix_load.js "$tmp/vsix/extension" || fail "$vsix's extension does not load"
+done
 
 step "a second run gives the same bytes, the Windows programs built again"
 mkdir "$tmp/first"

@@ -10,10 +10,11 @@
 #   stylo-<version>-windows-x86_64.zip
 #                        the programs (.exe), cross-built with mingw-w64, and
 #                        their manual pages as HTML
-#   stylo-lsp-<version>.vsix
-#                        the VS Code extension that runs stylo-lsp
-#                        (scripts/package-vscode.sh)
-#   SHA256SUMS           the checksums of the five
+#   stylo-lsp-<version>-<platform>.vsix
+#                        the VS Code extension for linux-x64, linux-arm64 and
+#                        win32-x64, each carrying the release's stylo-lsp for
+#                        it (scripts/package-vscode.sh)
+#   SHA256SUMS           the checksums of the seven
 #
 # The archives take whatever `cmake --install` installs, and each carries
 # LICENSE and a README for users (packaging/README-linux.md,
@@ -288,9 +289,14 @@ settle "$work/windows-stage"
 # extra time fields, -D the directory entries; names go in sorted.
 (cd "$work/windows-stage" && find "$windows" -type f | sort | zip -q -X -D -9 "$dist/$windows.zip" -@)
 
-step "VS Code extension"
-bash "$root/scripts/package-vscode.sh" > "$work/vscode.log" 2>&1 ||
-  fail "scripts/package-vscode.sh failed: $(tail -n 20 "$work/vscode.log")"
+step "VS Code extension, one package a platform"
+# Each carries the release's own stylo-lsp for its platform: the tarball's,
+# the arm64 package's and the zip's.
+rm -rf "$work/arm64-package"
+dpkg-deb -x "$dist/stylo_$version-1_arm64.deb" "$work/arm64-package"
+bash "$root/scripts/package-vscode.sh" linux-x64 "$work/linux-stage/$linux/bin/stylo-lsp" \
+  linux-arm64 "$work/arm64-package/usr/bin/stylo-lsp" win32-x64 "$work/windows-stage/$windows/stylo-lsp.exe" \
+  > "$work/vscode.log" 2>&1 || fail "scripts/package-vscode.sh failed: $(tail -n 20 "$work/vscode.log")"
 
 step "checksums"
 (cd "$dist" && sha256sum -- *.deb *.tar.gz *.zip *.vsix > SHA256SUMS)

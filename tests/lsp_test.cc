@@ -141,7 +141,7 @@ TEST(LspPositions, FindingsLandOnTheirText) {
 // Applies `edit` to `text`, then checks that exactly `removed` of the
 // original findings went and the others stayed, shifted by the edit.
 void expect_only_finding_removed(const std::string& text, std::size_t removed, const stylo::lsp::byte_edit& edit) {
-  std::vector<stylo::lsp::located_finding> before, after;
+  std::vector<stylo::owned_finding> before, after;
   stylo::checker checks;
   stylo::lsp::find_in(checks, text, before);
   std::string changed = text;
@@ -189,12 +189,12 @@ TEST(LspQuickFixes, EachFixRemovesExactlyItsFinding) {
   stylo::checker checks;
   for (const fix_case& c : cases) {
     SCOPED_TRACE(c.text);
-    std::vector<stylo::lsp::located_finding> findings;
+    std::vector<stylo::owned_finding> findings;
     stylo::lsp::find_in(checks, c.text, findings);
     ASSERT_EQ(findings.size(), c.fixes.size());
     for (std::size_t i = 0; i < findings.size(); ++i) {
       std::vector<std::string> got;
-      for (const stylo::lsp::fix& f : stylo::lsp::fixes_for(c.text, findings[i])) {
+      for (const stylo::lsp::fix& f : stylo::lsp::fixes_for(findings[i])) {
         std::string after = c.text;
         after.replace(f.edit.begin, f.edit.end - f.edit.begin, f.edit.text);
         got.push_back(f.title + " => " + after);
@@ -243,7 +243,7 @@ std::string applied_as(std::string text, const json& edits, client_count count) 
 }
 
 std::size_t keyword_findings(const std::string& text) {
-  std::vector<stylo::lsp::located_finding> findings;
+  std::vector<stylo::owned_finding> findings;
   stylo::checker checks;
   stylo::lsp::find_in(checks, text, findings);
   return static_cast<std::size_t>(std::count_if(findings.begin(), findings.end(), [](const auto& f) {

@@ -4,14 +4,9 @@
 #include <span>
 
 #include "lsp/diagnostics.h"
-#include "rules/rule_catalog.h"
 
 namespace stylo::lsp {
 namespace {
-
-bool closes_another_operator(char before) { return std::string_view("!<>=+-*/%&|^").find(before) != std::string_view::npos; }
-
-bool would_make_a_finding(char after) { return std::string_view("=!+-").find(after) != std::string_view::npos; }
 
 bool kind_wanted(std::string_view kind, const std::vector<std::string>& only) {
   if (only.empty()) return true;
@@ -53,47 +48,29 @@ json workspace_edit(const document& doc, json edits, bool document_changes) {
 
 }  // namespace
 
-std::vector<fix> fixes_for(std::string_view text, const located_finding& found) {
+std::vector<fix> fixes_for(const owned_finding& found) {
   std::vector<fix> fixes;
-  const std::string subject(found.subject);
-  // The core's fix, where the finding has one, is certain: preferred. Which
-  // findings have one is the rules' business, not the editor's.
-  const rule_info& rule = info_of(found.rule);
-  if (found.fix) {
-    const auto at = static_cast<std::size_t>(found.fix->offset);
-    const std::string title =
-        !rule.keywords.empty() ? "Insert a space after '" + subject + "'" : "Fix: " + std::string(found.message);
-    fixes.push_back({title, true, {at, at + found.fix->length, std::string(found.fix->text)}});
+  for (const finding_fix& f : found.fixes) {
+    const auto at = static_cast<std::size_t>(f.edit.offset);
+    fixes.push_back({fix_title(found, f), f.certainty == fix_certainty::certain,
+                     {at, at + f.edit.length, std::string(f.edit.text)}});
   }
-  // Only the rules' operators have the fixes below.
-  if (rule.operators.empty()) return fixes;
-  // The operator: "=" and one sign, or "==" and "!". The blank goes before
-  // its last sign.
-  const std::size_t last = found.begin + found.subject.size() - 1;
-  const std::string spaced = subject.substr(0, subject.size() - 1) + " " + subject.back();
-  const bool swap_is_sound = (found.begin == 0 || !closes_another_operator(text[found.begin - 1])) &&
-                             (found.end >= text.size() || !would_make_a_finding(text[found.end]));
-  if (swap_is_sound) {
-    fixes.push_back({"Change to '" + std::string(found.suggested) + "'", false,
-                     {found.begin, found.end, std::string(found.suggested)}});
-  }
-  fixes.push_back({"Insert a space: '" + spaced + "'", false, {last, last, " "}});
   return fixes;
 }
 
 json code_actions(document& doc, const action_request& request, position_encoding encoding, bool document_changes) {
   json actions = json::array();
-  const std::vector<located_finding>& findings = findings_of(doc);
+  const std::vector<owned_finding>& findings = findings_of(doc);
   if (kind_wanted("quickfix", request.only)) {
     // The whole lines the range touches.
     const std::size_t begin = line_at(doc.text, request.begin).begin;
     const std::size_t end = line_at(doc.text, std::max(request.begin, request.end)).end;
     position_walker positions(doc.text, encoding), edit_positions(doc.text, encoding);
-    for (const located_finding& found : findings) {
+    for (const owned_finding& found : findings) {
       if (found.end < begin) continue;
       if (found.begin > end) break;
       const json diagnostic = diagnostic_of(found, positions);
-      for (const fix& f : fixes_for(doc.text, found)) {
+      for (const fix& f : fixes_for(found)) {
         json action = {{"title", f.title},
                        {"kind", "quickfix"},
                        {"diagnostics", json::array({diagnostic})},
@@ -107,10 +84,11 @@ json code_actions(document& doc, const action_request& request, position_encodin
   if (kind_wanted(fix_all_kind, request.only)) {
     // The same fixes as stylo-report's: the core's, every one of them.
     std::vector<byte_edit> edits;
-    for (const located_finding& found : findings) {
-      if (!found.fix) continue;
-      const auto at = static_cast<std::size_t>(found.fix->offset);
-      edits.push_back({at, at + found.fix->length, std::string(found.fix->text)});
+    for (const owned_finding& found : findings) {
+      const finding_fix* certain = found.certain_fix();
+      if (certain == nullptr) continue;
+      const auto at = static_cast<std::size_t>(certain->edit.offset);
+      edits.push_back({at, at + certain->edit.length, std::string(certain->edit.text)});
     }
     if (!edits.empty()) {
       position_walker positions(doc.text, encoding);

@@ -22,18 +22,9 @@ struct fix {
   byte_edit edit;
 };
 
-/// The fixes of one finding in `text`, each of which removes that finding
-/// and changes no other:
-/// - a finding the core gives a fix (the one stylo-report applies too): that
-///   fix, preferred; for a keyword against its parenthesis, a blank after it;
-/// - '=-', '=+', '=!' and '==!': a blank inside the operator, and the
-///   operator stylo suggests. Neither is preferred: only the author knows
-///   which was meant. The swap is left out where it would write nonsense or
-///   make another finding: when the byte before the '=' is one of
-///   ! < > = + - * / % & | ^ (the '=' closes another operator: a!=-1, x/=-1)
-///   or when the byte after the operator is '=', '!', '+' or '-' (x=--y
-///   would become x-=-y).
-std::vector<fix> fixes_for(std::string_view text, const located_finding& found);
+/// The fixes the rules give `found` (rules/owned_finding.h), as an editor
+/// offers them: the certain one preferred, the suggestions not.
+std::vector<fix> fixes_for(const owned_finding& found);
 
 struct action_request {
   std::size_t begin;  ///< the range asked about, as byte offsets

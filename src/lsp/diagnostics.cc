@@ -33,9 +33,9 @@ void append_position(std::string& out, position p) {
 
 }  // namespace
 
-json diagnostic_of(const located_finding& found, position_walker& positions) {
-  const position start = positions.at(found.begin);
-  const position end = positions.at(found.end);
+json diagnostic_of(const owned_finding& found, position_walker& positions) {
+  const position start = positions.at(static_cast<std::size_t>(found.begin));
+  const position end = positions.at(static_cast<std::size_t>(found.end));
   return {{"range", {{"start", position_json(start)}, {"end", position_json(end)}}},
           {"severity", 2},
           {"source", "stylo"},
@@ -44,7 +44,7 @@ json diagnostic_of(const located_finding& found, position_walker& positions) {
 }
 
 std::string diagnostics_array(document& doc, position_encoding encoding) {
-  const std::vector<located_finding>& findings = findings_of(doc);
+  const std::vector<owned_finding>& findings = findings_of(doc);
   std::string out;
   out.reserve(16 + findings.size() * 200);
   out += '[';
@@ -56,12 +56,12 @@ std::string diagnostics_array(document& doc, position_encoding encoding) {
   // Every rule's id, quoted once per array.
   std::array<std::string, rule_catalog.size()> quoted_ids;
   for (const rule_info& rule : rule_catalog) quoted_ids[static_cast<std::size_t>(rule.rule)] = json_text(rule.id);
-  for (const located_finding& found : findings) {
+  for (const owned_finding& found : findings) {
     if (out.size() > 1) out += ',';
     out += "{\"range\":{\"start\":";
-    append_position(out, positions.at(found.begin));
+    append_position(out, positions.at(static_cast<std::size_t>(found.begin)));
     out += ",\"end\":";
-    append_position(out, positions.at(found.end));
+    append_position(out, positions.at(static_cast<std::size_t>(found.end)));
     out += "},\"severity\":2,\"source\":\"stylo\",\"code\":";
     out += quoted_ids[static_cast<std::size_t>(found.rule)];
     if (found.message.data() != last_message.data() || found.message.size() != last_message.size()) {

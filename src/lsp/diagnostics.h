@@ -18,7 +18,7 @@ namespace stylo::lsp {
 
 /// One diagnostic: the range from the finding's first byte to past its last,
 /// severity Warning, source "stylo", the rule's id as code, stylo's message.
-json diagnostic_of(const located_finding& found, position_walker& positions);
+json diagnostic_of(const owned_finding& found, position_walker& positions);
 
 /// The JSON array of every finding's diagnostic, in stylo's order.
 std::string diagnostics_array(document& doc, position_encoding encoding);

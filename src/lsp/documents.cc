@@ -38,7 +38,7 @@ void apply_change(document& doc, json& change, position_encoding encoding) {
   doc.findings_current = false;
 }
 
-const std::vector<located_finding>& findings_of(document& doc) {
+const std::vector<owned_finding>& findings_of(document& doc) {
   if (!doc.findings_current) {
     if (doc.checks != nullptr) {
       doc.findings_complete = find_in(*doc.checks, doc.text, doc.findings);

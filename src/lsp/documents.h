@@ -29,7 +29,7 @@ struct document {
   /// pulled diagnostics.
   std::uint64_t generation = 0;
   /// stylo's findings on `text`, made when first wanted after a change.
-  std::vector<located_finding> findings;
+  std::vector<owned_finding> findings;
   bool findings_current = false;
   bool findings_complete = true;
   /// The checker that finds them: the store's, shared by its documents
@@ -45,7 +45,7 @@ struct document {
 void apply_change(document& doc, json& change, position_encoding encoding);
 
 /// The document's findings, checking its text if it changed since.
-const std::vector<located_finding>& findings_of(document& doc);
+const std::vector<owned_finding>& findings_of(document& doc);
 
 class document_store {
  public:

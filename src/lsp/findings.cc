@@ -1,56 +1,22 @@
 #include "lsp/findings.h"
 
-#include <cstring>
-#include <string>
-#include <deque>
-
-
 namespace stylo::lsp {
 namespace {
 
-// The few texts findings carry (four keywords, four operators and their
-// messages), kept once for the whole run: a finding then costs no
-// allocation of its own, and the views it holds outlive the check.
-std::string_view kept(std::string_view text) {
-  static std::deque<std::string> texts;
-  for (const std::string& t : texts) {
-    if (t == text) return t;
-  }
-  return texts.emplace_back(text);
-}
-
-// Turns stylo's lines (ended by LF only) and byte columns into offsets of
-// the document, walking forward from line to line as the findings come.
-class locating_sink final : public finding_sink {
+class keeping_sink final : public finding_sink {
  public:
-  locating_sink(std::string_view text, std::vector<located_finding>& out) : text_(text), out_(out) {}
-
-  void take(const finding& found) override {
-    while (line_ < found.line) {
-      const void* lf = std::memchr(text_.data() + line_start_, '\n', text_.size() - line_start_);
-      // stylo cites no line past the text's last one; should it, the
-      // finding goes to the end rather than out of bounds.
-      line_start_ = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text_.data()) + 1 : text_.size();
-      ++line_;
-    }
-    const std::size_t begin = std::min(line_start_ + found.column - 1, text_.size());
-    const std::size_t end = std::min(line_start_ + found.end_column - 1, text_.size());
-    out_.push_back(
-        {found.rule, begin, end, kept(found.subject), kept(found.suggested), kept(found.message), found.fix});
-  }
+  explicit keeping_sink(std::vector<owned_finding>& out) : out_(out) {}
+  void take(const finding& found) override { out_.push_back(own(found)); }
 
  private:
-  std::string_view text_;
-  std::vector<located_finding>& out_;
-  std::uint64_t line_ = 1;
-  std::size_t line_start_ = 0;
+  std::vector<owned_finding>& out_;
 };
 
 }  // namespace
 
-bool find_in(checker& with, std::string_view text, std::vector<located_finding>& findings) {
+bool find_in(checker& with, std::string_view text, std::vector<owned_finding>& findings) {
   findings.clear();
-  locating_sink sink(text, findings);
+  keeping_sink sink(findings);
   return with.check_text("", text, sink) == check_outcome::checked;
 }
 

@@ -14,39 +14,9 @@ std::size_t utf8_sequence_length(std::string_view bytes) {
   return bytes.empty() ? 0 : stylo::utf8_sequence_length(bytes, 0);
 }
 
-namespace {
-
-// One character of `text` from its start: how many bytes it takes and how
-// many UTF-16 code units it makes. A byte that starts no valid sequence is a
-// character of its own.
-struct character_size {
-  std::size_t bytes;
-  std::uint64_t units;
-};
-
-character_size first_character(std::string_view text) {
-  const std::size_t n = utf8_sequence_length(text);
-  if (n == 0) return {1, 1};
-  return {n, n == 4 ? 2u : 1u};
-}
-
-}  // namespace
-
 std::uint64_t units_in(std::string_view text, position_encoding encoding) {
   if (encoding == position_encoding::utf8) return text.size();
-  std::uint64_t units = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    if (static_cast<unsigned char>(text[i]) < 0x80) {
-      ++i;
-      ++units;
-      continue;
-    }
-    const character_size c = first_character(text.substr(i));
-    i += c.bytes;
-    units += c.units;
-  }
-  return units;
+  return utf16_units_between(text, 0, text.size());
 }
 
 std::size_t offset_in_line(std::string_view line, std::uint64_t units, position_encoding encoding) {
@@ -54,7 +24,7 @@ std::size_t offset_in_line(std::string_view line, std::uint64_t units, position_
   std::size_t i = 0;
   std::uint64_t counted = 0;
   while (i < line.size() && counted < units) {
-    const character_size c = first_character(line.substr(i));
+    const utf16_character c = utf16_character_at(line, i);
     if (counted + c.units > units) break;  // inside a surrogate pair
     i += c.bytes;
     counted += c.units;

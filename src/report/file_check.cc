@@ -11,23 +11,21 @@ class keeping_sink final : public finding_sink {
     out_.fixable = out_.fixable || found.fix.has_value();
     if (out_.dropped) return;
     const bool new_line = out_.findings.empty() || out_.findings.back().line != found.line;
-    const std::size_t bytes = sizeof(kept_finding) + found.subject.size() + found.suggested.size() +
-                              found.message.size() + (new_line ? sizeof(std::string) + found.line_text.size() : 0);
+    const std::size_t bytes =
+        sizeof(owned_finding) + (new_line ? sizeof(std::string) + found.line_text.size() : 0);
     if (bytes > room_) {
       // Nothing kept, and the memory given back at once: the report checks
       // this file again when its turn comes.
       out_.dropped = true;
       out_.kept_bytes = 0;
-      std::vector<kept_finding>().swap(out_.findings);
+      std::vector<owned_finding>().swap(out_.findings);
       std::vector<std::string>().swap(out_.line_texts);
       return;
     }
     room_ -= bytes;
     out_.kept_bytes += bytes;
     if (new_line) out_.line_texts.emplace_back(found.line_text);
-    out_.findings.push_back({found.rule, found.line, found.column, found.end_column, out_.line_texts.size() - 1,
-                             std::string(found.subject), std::string(found.suggested), std::string(found.message),
-                             found.fix});
+    out_.findings.push_back(own(found));
   }
 
  private:
@@ -45,9 +43,11 @@ void file_check::run(checker& with, std::size_t keep_at_most) {
 }
 
 void file_check::replay(finding_sink& sink) const {
-  for (const kept_finding& each : findings) {
-    sink.take({each.rule, name, each.line, each.column, each.end_column, line_texts[each.line_text], each.subject,
-               each.suggested, each.message, each.fix});
+  std::size_t line_text = 0;
+  for (std::size_t i = 0; i < findings.size(); ++i) {
+    const owned_finding& each = findings[i];
+    if (i > 0 && findings[i - 1].line != each.line) ++line_text;
+    sink.take(each.as_finding(name, line_texts[line_text]));
   }
 }
 

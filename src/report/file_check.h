@@ -13,29 +13,20 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/check.h"
+#include "rules/owned_finding.h"
 
 namespace stylo::report {
-
-/// A finding kept beyond the sink's `take`: its texts copied, its line's
-/// text once for all the findings on that line (a line may be long).
-struct kept_finding {
-  rule_id rule;
-  std::uint64_t line;
-  std::size_t column, end_column;
-  std::size_t line_text;  ///< index into `file_check::line_texts`
-  std::string subject, suggested, message;
-  std::optional<fix_edit> fix;  ///< its text a rule's constant, valid for the run
-};
 
 struct file_check {
   std::string name;
   check_outcome outcome = check_outcome::checked;
-  std::vector<kept_finding> findings;
+  std::vector<owned_finding> findings;
+  /// The text of each line that has findings, once for all of them (a line
+  /// may be long), in the findings' order: the n-th line met is the n-th.
   std::vector<std::string> line_texts;
   std::uint64_t found = 0;  ///< findings, kept or not
   bool fixable = false;     ///< whether any finding has a fix

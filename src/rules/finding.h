@@ -23,7 +23,10 @@ struct fix_edit {
   std::string_view text;  ///< a constant of the rule's: valid for the whole run
 };
 
-/// One finding. Every view is valid only during the sink's `take` call.
+/// One finding, as the scan hands it over. Every view is valid only during
+/// the sink's `take` call: the scan makes findings by the million and copies
+/// nothing for them. A program that keeps findings beyond the call keeps
+/// them as `owned_finding` (rules/owned_finding.h).
 struct finding {
   rule_id rule;
   std::string_view file_name;  ///< exactly as given
@@ -49,6 +52,9 @@ struct finding {
   /// keyword: one blank before its parenthesis); none where only the author
   /// knows (an operator: reversed, or a blank missing?).
   std::optional<fix_edit> fix;
+  /// The file's offset of the line's first byte: with `column`, where the
+  /// finding is in the file's bytes.
+  std::uint64_t line_offset;
 };
 
 /// Where the rules hand their findings, in the order found: file by file,

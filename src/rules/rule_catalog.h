@@ -12,7 +12,9 @@
 ///     the texts, and its keywords or operators if it has any.
 ///  2. Write the check as a function of the line's text and a position
 ///     (rules/keyword_rule.h and rules/assignment_rule.h are the pattern),
-///     and its message in rules/warnings.cc.
+///     and its message in rules/warnings.cc: the finding's certain fix, if
+///     it has one, goes there; suggestions an editor offers go in
+///     rules/finding_fixes.cc.
 ///  3. Call it from the plain scan (scanner/file_scan.cc), the reference;
 ///     then teach the fast scan (scanner/fast_scan.cc) and its byte
 ///     searches (scanner/byte_search.h) the bytes where it can fire. The

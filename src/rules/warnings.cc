@@ -34,7 +34,7 @@ void report_keyword_warning(finding_sink& sink, const finding_line& line, std::s
   // automatic fix may remove.
   const std::size_t first = paren - keyword.size();
   sink.take({rule_id::keyword_space, line.file_name, line.number, first + 1, paren + 2, line.text, keyword, {},
-             message.view(), fix_edit{line.offset + paren, 0, " "}});
+             message.view(), fix_edit{line.offset + paren, 0, " "}, line.offset});
 }
 
 void report_operator_warning(finding_sink& sink, const finding_line& line, std::size_t at, const misspelling& m) {
@@ -44,7 +44,7 @@ void report_operator_warning(finding_sink& sink, const finding_line& line, std::
   // Whether "x=-1" meant "x = -1" or "x -= 1" only its author knows: no
   // automatic fix.
   sink.take({rule_id::reversed_operator, line.file_name, line.number, at + 1, at + 1 + m.found.size(), line.text,
-             m.found, m.suggested, message.view(), std::nullopt});
+             m.found, m.suggested, message.view(), std::nullopt, line.offset});
 }
 
 }  // namespace stylo

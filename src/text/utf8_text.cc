@@ -55,9 +55,9 @@ std::uint64_t utf16_units_between(std::string_view line, std::size_t from, std::
   std::uint64_t units = 0;
   std::size_t at = from;
   while (at < stop) {
-    const std::size_t length = utf8_sequence_length(line, at);
-    units += length == 4 ? 2 : 1;
-    at += length == 0 ? 1 : length;
+    const utf16_character c = utf16_character_at(line, at);
+    units += c.units;
+    at += c.bytes;
   }
   // A finding's end may be one byte past the line's last one.
   return units + (to > stop ? to - stop : 0);

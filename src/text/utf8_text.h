@@ -20,6 +20,23 @@ std::size_t utf8_sequence_length(std::string_view text, std::size_t at);
 /// The code point of the well-formed sequence of `length` bytes at `text[at]`.
 char32_t utf8_code_point(std::string_view text, std::size_t at, std::size_t length);
 
+/// One character of a text: the bytes it takes and the UTF-16 code units
+/// it makes (2 outside the Basic Multilingual Plane; 1 for a byte that
+/// starts no well-formed sequence, a character of its own).
+struct utf16_character {
+  std::size_t bytes;
+  std::uint64_t units;
+};
+
+/// The character at `text[at]`, `at` within the text. Every count of UTF-16
+/// code units (a report's columns, an editor's positions) walks with it.
+inline utf16_character utf16_character_at(std::string_view text, std::size_t at) {
+  if (static_cast<unsigned char>(text[at]) < 0x80) return {1, 1};
+  const std::size_t length = utf8_sequence_length(text, at);
+  if (length == 0) return {1, 1};
+  return {length, length == 4 ? 2u : 1u};
+}
+
 /// U+FFFD, the replacement character, in UTF-8.
 inline constexpr std::string_view replacement_character = "\xEF\xBF\xBD";
 

@@ -27,6 +27,10 @@ cat > "$work/bin/stylo-lsp" << EOF
 echo \$? > "$work/status.new" && mv "$work/status.new" "$work/status"
 EOF
 chmod +x "$work/bin/stylo-lsp"
+# A C server found first on PATH, as clangd is on most machines: never run,
+# only offered (stylo-lsp.el must not take its place).
+printf '#!/bin/sh\nexit 1\n' > "$work/bin/clangd"
+chmod +x "$work/bin/clangd"
 printf 'int f(int x)\n{\n  if(x) return 1;\n  /* \303\251 */ while(x) x=-1;\n  /* \360\237\230\200 */ for(;;) x=+1;\n  return 0;\n}\n' > "$work/a.c"
 cat > "$work/check.el" << 'ELISP'
 ;; -*- lexical-binding: t -*-
@@ -72,7 +76,14 @@ cat > "$work/check.el" << 'ELISP'
         (error (say "error: %S" err)))))
   (changed))
 (find-file "a.c")
-(apply #'eglot (eglot--guess-contact))
+;; What eglot-ensure would run: clangd, not stylo-lsp.
+(say "unasked: %s" (file-name-nondirectory (car (nth 3 (eglot--guess-contact)))))
+;; M-x eglot: asked, with clangd first; stylo-lsp chosen.
+(apply #'eglot (cl-letf (((symbol-function 'completing-read)
+                          (lambda (_prompt choices &rest _)
+                            (say "offered: %s" (mapconcat #'identity choices " "))
+                            "stylo-lsp")))
+                 (eglot--guess-contact t)))
 (show "opened" 5)
 (goto-char (point-min))
 (forward-line 5)
@@ -104,7 +115,9 @@ ELISP
 cd "$work" || exit 1
 PATH="$work/bin:$PATH" RESULT="$work/out" timeout 60 emacs --batch -q -l "$root/contrib/emacs/stylo-lsp.el" -l check.el \
   > "$work/log" 2>&1
-expected="opened: 5
+expected="unasked: clangd
+offered: clangd stylo-lsp
+opened: 5
 3 \"if(\"
 4 \"while(\"
 4 \"=-\"

@@ -1,9 +1,9 @@
-// The README's GitHub recipe that posts --fix's changes as suggested changes
-// on a pull request: its github-script step, taken from the README as it
+// The GitHub recipe of docs/ci.md that posts --fix's changes as suggested changes
+// on a pull request: its github-script step, taken from docs/ci.md as it
 // stands, run on the diff of a real --fix against a stand-in for GitHub's
 // API. Each hunk must become one comment on the lines it replaces, with the
 // fixed lines as the suggestion; a comment GitHub refuses is skipped.
-// Usage: node fix_suggestions_test.js <README.md> <built stylo-report>
+// Usage: node fix_suggestions_test.js <docs/ci.md> <built stylo-report>
 'use strict';
 const assert = require('assert');
 const { execFileSync } = require('child_process');
@@ -14,7 +14,7 @@ const path = require('path');
 const [readme, report] = process.argv.slice(2).map((p) => path.resolve(p));
 const lines = fs.readFileSync(readme, 'utf8').split('\n');
 const start = lines.findIndex((l, i) => l === '          script: |' && lines[i - 2].includes('actions/github-script'));
-assert(start > 0, 'the README has no github-script step');
+assert(start > 0, 'the recipes have no github-script step');
 const end = lines.findIndex((l, i) => i > start && l === '```');
 const script = lines.slice(start + 1, end).map((l) => l.slice(12)).join('\n');
 

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs the README's recipes for git trees with stylo-report (whole tree,
+# Runs the recipes of docs/ci.md for git trees with stylo-report (whole tree,
 # files changed against a branch, the Makefile target, a baseline made from
 # the target branch) in a repository made here, with names that hold
 # blanks, parentheses, a tab, a double quote, a backslash and UTF-8, and
@@ -10,7 +10,7 @@ set -u
 . "$(dirname "$0")/lib.sh"
 src=$1
 report_bin=$2
-readme=$src/README.md
+readme=$src/docs/ci.md
 
 for tool in git make; do
   command -v $tool >/dev/null || skip "$tool is not installed"
@@ -23,12 +23,14 @@ base1="git worktree add --quiet --detach ../stylo-base origin/main"
 base2="(cd ../stylo-base && git ls-files -z -- '*.c' '*.h' | tr '\\0' '\\n' |"
 base3="  stylo-report --file-list=- --format=json --output=\"\$PWD/../stylo-base.json\") || [ \$? -eq 1 ]"
 base4="git ls-files -z -- '*.c' '*.h' | tr '\\0' '\\n' | stylo-report --file-list=- --baseline=../stylo-base.json"
-# The recipes run here are those the README shows, line for line.
+# The recipes run here are those docs/ci.md shows, line for line.
 for line in "$pipefail" "$whole_tree" "$changed" "$base1" "$base2" "$base3" "$base4"; do
-  grep -qxF -- "$line" "$readme" || fail "README does not show: $line"
+  grep -qxF -- "$line" "$readme" || fail "docs/ci.md does not show: $line"
 done
+# The README shows the whole-tree recipe too, as docs/ci.md does.
+grep -qxF -- "$whole_tree" "$src/README.md" || fail "README.md does not show: $whole_tree"
 makefile=$(awk '/^```make$/ { on = 1; next } /^```/ { on = 0 } on' "$readme")
-[ -n "$makefile" ] || fail "README has no Makefile target"
+[ -n "$makefile" ] || fail "docs/ci.md has no Makefile target"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

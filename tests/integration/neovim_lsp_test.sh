@@ -6,7 +6,8 @@
 # the é) and '=+' (after the emoji) and then fix-all (source.fixAll.stylo)
 # are asked for at the cursor and applied; the file is written and closed,
 # and :qa shuts the server down, which must end by itself with status 0
-# while Neovim waits for it.
+# while Neovim waits for it. Then, without stylo-lsp on PATH, two C files
+# opened must give one line that says so and where it looked, and no error.
 # Usage: neovim_lsp_test.sh <source tree> <stylo-lsp>
 root=$1
 server=$2
@@ -140,8 +141,25 @@ if [ "$(cat "$work/status" 2> /dev/null)" != 0 ]; then
   echo "FAIL: the server did not end by itself with status 0 while Neovim waited (status: $(cat "$work/status" 2> /dev/null || echo none))"
   fail=1
 fi
+
+# Without the server: one message, naming PATH, for two C files; nothing
+# else written, and Neovim ends well.
+mkdir "$work/empty"
+cp a.c b.c
+timeout 60 env PATH="$work/empty" "$(command -v nvim)" --headless --clean --cmd 'filetype on' \
+  --cmd "source $root/contrib/neovim/stylo-lsp.lua" a.c -c 'edit b.c' \
+  -c "call writefile(split(execute('messages'), '\\n'), '$work/messages')" -c 'qa!' > "$work/missing.log" 2>&1
+missing_status=$?
+grep -v '^$' "$work/messages" | grep -v '"[ab]\.c"' > "$work/said"
+if [ "$missing_status" != 0 ] ||
+   [ "$(cat "$work/said")" != "stylo-lsp was not found: no 'stylo-lsp' in PATH ($work/empty); install it, or set vim.g.stylo_lsp_cmd" ] ||
+   grep -q 'Error\|client_id' "$work/missing.log"; then
+  echo "FAIL: without stylo-lsp, Neovim (status $missing_status) said:"
+  cat "$work/messages" "$work/missing.log"
+  fail=1
+fi
 if [ $fail != 0 ]; then
   cat "$work/nvim.log" "$work/server.log" 2> /dev/null
   exit 1
 fi
-echo "Neovim: diagnostics, an edit, quick fixes, fix-all, close and shutdown (status 0)"
+echo "Neovim: diagnostics, an edit, quick fixes, fix-all, close and shutdown (status 0); without the server, one line"

@@ -13,7 +13,7 @@ set -u
 src=$1
 stylo_bin=$2
 report_bin=${3:-}
-readme=$src/README.md
+readme=$src/docs/ci.md
 
 for tool in git xargs split; do
   command -v $tool >/dev/null || skip "$tool is not installed"
@@ -27,14 +27,14 @@ in_order="dir=\$(mktemp -d) &&
   split -n l/4 \"\$dir/list\" \"\$dir/piece.\" &&
   printf '%s\\n' \"\$dir\"/piece.* | xargs -d '\\n' -P 4 -I{} sh -c 'stylo --file-list=\"\$1\" > \"\$1.out\" 2>&1' _ {}
 status=\$?; cat \"\$dir\"/piece.*.out; rm -r \"\$dir\"; [ \"\$status\" -eq 0 ]"
-# One shard of four, as a CI matrix job runs it (the README's YAML line,
+# One shard of four, as a CI matrix job runs it (the YAML line of docs/ci.md,
 # its matrix value set by the test).
 shard="    run: git ls-files -z -- '*.c' '*.h' | tr '\\0' '\\n' | awk -v n=4 -v i=\${{ matrix.shard }} 'NR % n == i' | stylo-report --format=sarif --output=stylo.sarif --file-list=-"
-# The recipes run here are those the README shows, line for line.
+# The recipes run here are those docs/ci.md shows, line for line.
 printf '%s\n%s\n%s\n%s\n' "$whole_tree" "$streaming" "$in_order" "$shard" | while IFS= read -r line; do
   grep -qxF -- "$line" "$readme" || echo "$line"
 done > "${TMPDIR:-/tmp}/stylo_parallel_missing.$$"
-while IFS= read -r line; do fail "README does not show: $line"; done < "${TMPDIR:-/tmp}/stylo_parallel_missing.$$"
+while IFS= read -r line; do fail "docs/ci.md does not show: $line"; done < "${TMPDIR:-/tmp}/stylo_parallel_missing.$$"
 rm -f "${TMPDIR:-/tmp}/stylo_parallel_missing.$$"
 
 work=$(mktemp -d)
