@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
 # The other platforms, built with cross compilers and tested on this Linux
-# x86-64 machine:
-# - the generic POSIX layer (macOS, the BSDs), selected on Linux with
-#   STYLO_PORTABLE_POSIX: the whole suite, fault injection included;
+# x86-64 machine (the generic POSIX layer has its own stage, portable.sh):
 # - Windows x86-64 (mingw-w64): the unit tests (stylo's and stylo-lsp's)
 #   under wine, the end-to-end tests of the native build run against
 #   stylo.exe and stylo-report.exe under wine (every line of text must end in
@@ -10,6 +8,9 @@
 #   (.ci/timing.sh times stylo.exe, alone, after every stage);
 # - ARM64 Linux: the unit tests under qemu, and the end-to-end tests against
 #   the ARM programs under qemu.
+# Both are built as the release builds them (scripts/release.sh --build), with
+# the tests, into build-windows/ and build-arm64/: .ci/release.sh packages
+# these very builds, .ci/lsp.sh and .ci/timing.sh run their programs.
 # Uses build/ from .ci/run for the end-to-end tests (building what is missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,27 +18,11 @@ cd "$(dirname "$0")/.."
 ensure_packages cmake g++ strace binutils bc python3 googletest \
   g++-mingw-w64-x86-64 wine64 g++-aarch64-linux-gnu qemu-user
 
-step() { echo "== $* (at $SECONDS s)"; }
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-gtest_sources=-DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest
-
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j2 --target stylo_cli_tests stylo_report_cli_tests
 
-step "generic POSIX layer: the whole suite"
-cmake -S . -B build-portable -DCMAKE_BUILD_TYPE=Release -DSTYLO_PORTABLE_POSIX=ON > /dev/null
-cmake --build build-portable -j2
-linux_only=$(nm -D --undefined-only build-portable/stylo | grep -wE 'mremap|madvise|memrchr|pipe2|memfd_create' || true)
-[ -z "$linux_only" ] || fail "the generic POSIX build calls Linux-only functions: $linux_only"
-ctest --test-dir build-portable --output-on-failure -j2
-
 step "Windows x86-64: build"
-cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake "$gtest_sources" > /dev/null
-cmake --build build-windows -j2
+release_build windows build-windows
 # Only DLLs that every Windows has: the C++ and GCC runtimes are linked in.
 for program in stylo.exe stylo-report.exe stylo-lsp.exe; do
   dlls=$(x86_64-w64-mingw32-objdump -p build-windows/$program | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort)
@@ -67,7 +52,7 @@ trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
 export STYLO_TEST_ROUNDS_PERCENT=10
 step "Windows x86-64: unit tests under wine"
 [ -f build-windows/tests/stylo_lsp_tests.exe ] || fail "stylo-lsp's tests were not built for Windows"
-ctest --test-dir build-windows --output-on-failure -j2
+run_ctest --test-dir build-windows --output-on-failure -j2
 
 step "Windows x86-64: end-to-end tests against stylo.exe under wine"
 STYLO_TEST_BINARY="$PWD/build-windows/stylo.exe" STYLO_TEST_WRAPPER="$wine" STYLO_TEST_SYSTEM=windows \
@@ -78,14 +63,12 @@ STYLO_TEST_REPORT_BINARY="$PWD/build-windows/stylo-report.exe" STYLO_TEST_WRAPPE
   build/tests/stylo_report_cli_tests
 
 step "ARM64 Linux: build"
-cmake -S . -B build-arm64 -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/aarch64-linux-gnu.cmake "$gtest_sources" > /dev/null
-cmake --build build-arm64 -j2
+release_build arm64 build-arm64
 [ "$(readelf -h build-arm64/stylo | sed -n 's/^ *Machine: *//p')" = AArch64 ] || fail "build-arm64/stylo is not an ARM64 program"
 
 step "ARM64 Linux: unit tests under qemu"
 [ -f build-arm64/tests/stylo_lsp_tests ] || fail "stylo-lsp's tests were not built for ARM64"
-ctest --test-dir build-arm64 --output-on-failure -j2
+run_ctest --test-dir build-arm64 --output-on-failure -j2
 
 step "ARM64 Linux: end-to-end tests against the ARM64 programs under qemu"
 qemu="qemu-aarch64 -L /usr/aarch64-linux-gnu"

@@ -8,13 +8,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . .ci/lib.sh
-# Node.js may come with its own npm (a nodejs package from elsewhere, which
-# Debian's npm conflicts with): Debian's npm only where there is none.
-command -v npm >/dev/null || ensure_packages nodejs npm
+ensure_npm
 ensure_packages cmake g++ libgtest-dev nlohmann-json3-dev neovim emacs-nox elpa-eglot elpa-lsp-mode \
   elpa-flycheck vim vim-ale tmux python3 \
   g++-mingw-w64-x86-64 wine64
-step() { echo "== $* (at $SECONDS s)"; }
 
 if [ ! -x build/stylo-lsp ]; then
   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
@@ -27,14 +24,11 @@ cp tests/lsp_client/package.json tests/lsp_client/package-lock.json build/lsp-no
 (cd build/lsp-node && npm ci --no-audit --no-fund --loglevel=error)
 
 step "Neovim, Emacs (eglot, lsp-mode, Flycheck), Vim with ALE and the protocol client against build/"
-ctest --test-dir build --output-on-failure -R 'integration\.(neovim_lsp|emacs_lsp|emacs_lsp_mode|emacs_flycheck|emacs_flymake|vim_ale|lsp_client)|Lsp'
+run_ctest --test-dir build --output-on-failure -R 'integration\.(neovim_lsp|emacs_lsp|emacs_lsp_mode|emacs_flycheck|emacs_flymake|vim_ale|lsp_client)|Lsp'
 
 step "the protocol client against stylo-lsp.exe under wine"
-if [ ! -f build-windows/stylo-lsp.exe ]; then
-  cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release -DSTYLO_BUILD_TESTS=OFF \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake > /dev/null
-  cmake --build build-windows -j2 --target stylo-lsp
-fi
+# The release's build, which .ci/cross.sh made and tested.
+[ -f build-windows/stylo-lsp.exe ] || release_build windows build-windows
 export WINEDEBUG=-all
 wineserver -p < /dev/null > /dev/null 2>&1 || true
 trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT

@@ -6,45 +6,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-step() { echo "== $* (at $SECONDS s)"; }
-
-apt_updated=
-need() { # need <command> <Debian package>
-  command -v "$1" >/dev/null && return
-  echo "$1 is missing: installing $2"
-  if [ -z "$apt_updated" ]; then
-    apt-get update -qq
-    apt_updated=1
-  fi
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$2" >/dev/null
-  command -v "$1" >/dev/null || fail "$2 did not provide $1"
-}
-need_package() { # need_package <Debian package>
-  dpkg -s "$1" > /dev/null 2>&1 && return
-  echo "installing $1"
-  if [ -z "$apt_updated" ]; then
-    apt-get update -qq
-    apt_updated=1
-  fi
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$1" >/dev/null
-}
-need groff groff-base
-need man man-db
-need col bsdextrautils
-need dpkg-deb dpkg
-need dpkg-shlibdeps dpkg-dev
-need strip binutils
-need file file
-need lintian lintian
-need git git
-need make make
-need node nodejs
-need vim vim
-need emacs emacs-nox
+. .ci/lib.sh
+ensure_packages cmake g++ libgtest-dev nlohmann-json3-dev groff groff-base man-db bsdextrautils dpkg dpkg-dev \
+  binutils file lintian git make vim emacs-nox pre-commit googletest
+command -v node > /dev/null || ensure_packages nodejs
 
 if [ ! -x build/stylo ]; then
   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
@@ -93,7 +58,7 @@ check_tree "$tmp/stage$configured_prefix"
 
 step "CMAKE_INSTALL_PREFIX at configure time, without the tests (no GoogleTest needed)"
 cmake -S . -B "$tmp/build-notests" -DCMAKE_BUILD_TYPE=Release -DSTYLO_BUILD_TESTS=OFF \
-  -DCMAKE_INSTALL_PREFIX="$tmp/configured" > /dev/null
+  -DCMAKE_INSTALL_PREFIX="$tmp/configured" ${compiler_cache:+"$compiler_cache"} > /dev/null
 cmake --build "$tmp/build-notests" -j2 > /dev/null
 cmake --install "$tmp/build-notests" > /dev/null
 check_tree "$tmp/configured"
@@ -102,17 +67,18 @@ step "the README's set-up commands with the system's GoogleTest hidden (a pinned
 # FETCHCONTENT_SOURCE_DIR_GOOGLETEST points the fetch at the sources Debian
 # ships, since CI has no network; the build is the one a machine without
 # libgtest-dev makes from the downloaded release.
-[ -f /usr/src/googletest/CMakeLists.txt ] || need_package googletest
 cmake -S . -B "$tmp/build-fetched" -DCMAKE_BUILD_TYPE=Release -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
-  -DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest > "$tmp/fetched.log" 2>&1 ||
+  -DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest ${compiler_cache:+"$compiler_cache"} > "$tmp/fetched.log" 2>&1 ||
   fail "configure with GoogleTest hidden: $(cat "$tmp/fetched.log")"
 [ -d "$tmp/build-fetched/_deps/googletest-build" ] || fail "GoogleTest was not built from source"
-cmake --build "$tmp/build-fetched" -j2 > "$tmp/fetched.log" 2>&1 ||
+# The program and the unit tests that run below: every test source was built
+# against the system's GoogleTest in build/, which is the same release.
+cmake --build "$tmp/build-fetched" -j2 --target stylo stylo_tests > "$tmp/fetched.log" 2>&1 ||
   fail "build with GoogleTest fetched: $(tail -n 30 "$tmp/fetched.log")"
 "$tmp/build-fetched/stylo" examples/demo.c > "$tmp/got.out"
 cmp -s "$tmp/expected.out" "$tmp/got.out" || fail "the program built with GoogleTest fetched does not give the warnings of build/stylo"
 # The randomized rounds in part: they ran whole in .ci/run's suite.
-STYLO_TEST_ROUNDS_PERCENT=10 ctest --test-dir "$tmp/build-fetched" --output-on-failure --no-tests=error \
+STYLO_TEST_ROUNDS_PERCENT=10 run_ctest --test-dir "$tmp/build-fetched" --output-on-failure --no-tests=error \
   -R '^(LineReader|SourceCursor|FileScan|FastScan|ByteSearch|KeywordRule|AssignmentRule|WarningLines|Version)\.' |
   tee "$tmp/ctest-fetched.out"
 grep -qE '^100% tests passed, 0 tests failed out of [1-9]' "$tmp/ctest-fetched.out" ||
@@ -200,7 +166,7 @@ lintian "$deb" > "$tmp/lintian.out" 2> /dev/null || fail "lintian: $(cat "$tmp/l
 step "integration tests, with git, make, node, vim and emacs present"
 cmake -S . -B build > /dev/null
 # The language server's editors and client have their own step (.ci/lsp.sh).
-ctest --test-dir build --output-on-failure \
+run_ctest --test-dir build --output-on-failure \
   -R '^integration\.(pre_commit|git_recipes|parallel_recipe|vim_compiler|emacs_compilation|problem_matcher|vscode_tasks)$' |
   tee "$tmp/ctest.out"
 ! grep -q 'Skipped' "$tmp/ctest.out" || fail "an integration test was skipped"

@@ -14,21 +14,21 @@
 # be a .vsix that VS Code can read, holding the extension, its language
 # client and project()'s version. A second run must give the same bytes.
 # Exits non-zero on the first failure.
+#
+# The Windows and ARM64 programs packaged are those of build-windows/ and
+# build-arm64/, which .ci/cross.sh built with scripts/release.sh --build and
+# tested (built here when missing). The second run builds the Windows
+# programs again from nothing, in another directory and without the compiler
+# cache, and packages the other builds again: the same bytes then show that
+# a build depends on nothing but the commit (not on the time, the directory
+# or what else the build holds), and the packaging likewise.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . .ci/lib.sh
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-step() { echo "== $* (at $SECONDS s)"; }
-
 ensure_packages cmake g++ g++-aarch64-linux-gnu g++-mingw-w64-x86-64 dpkg-dev groff zip unzip \
   binutils file lintian qemu-user wine64 python3 nlohmann-json3-dev
-# Node.js may come with its own npm (a nodejs package from elsewhere, which
-# Debian's npm conflicts with): Debian's npm only where there is none.
-command -v npm >/dev/null || ensure_packages nodejs npm
+ensure_npm
 
 if [ ! -x build/stylo ]; then
   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
@@ -38,8 +38,14 @@ fi
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-step "scripts/release.sh"
-bash scripts/release.sh
+step "scripts/release.sh, with the cross stage's Windows and ARM64 builds"
+for name in windows arm64; do
+  [ -f "build-$name/CMakeCache.txt" ] || release_build "$name" "build-$name"
+done
+# The compiler cache, if any: the static build's compiler runs are the
+# amd64 one's.
+CMAKE_CXX_COMPILER_LAUNCHER=${compiler_cache:+ccache} \
+  bash scripts/release.sh --reuse windows=build-windows --reuse arm64=build-arm64
 read -r release_version version < <(cmake -P cmake/PackageVersion.cmake)
 linux=stylo-$version-linux-x86_64
 windows=stylo-$version-windows-x86_64
@@ -327,10 +333,14 @@ for target in $vsix_targets; do
   node .ci/vsix_load.js "$tmp/vsix/extension" || fail "$vsix's extension does not load"
 done
 
-step "a second run gives the same bytes"
+step "a second run gives the same bytes, the Windows programs built again"
 mkdir "$tmp/first"
 cp dist/* "$tmp/first/"
-bash scripts/release.sh > "$tmp/second.log" 2>&1 || fail "the second run failed: $(tail -n 20 "$tmp/second.log")"
+env -u CMAKE_CXX_COMPILER_LAUNCHER bash scripts/release.sh --reuse arm64=build-arm64 \
+  --reuse amd64=build-release/amd64 --reuse static=build-release/static > "$tmp/second.log" 2>&1 ||
+  fail "the second run failed: $(tail -n 20 "$tmp/second.log")"
+! grep -q '^CMAKE_CXX_COMPILER_LAUNCHER:[^=]*=.' build-release/windows/CMakeCache.txt ||
+  fail "the second Windows build went through a compiler cache"
 for artifact in "$tmp"/first/*; do
   cmp "$artifact" "dist/${artifact##*/}" || fail "${artifact##*/} differs between two runs on one commit"
 done

@@ -9,15 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . .ci/lib.sh
 ensure_packages cmake g++ libgtest-dev nlohmann-json3-dev python3 nodejs time
-# Debian's npm, unless node came with its own (NodeSource's nodejs holds npm
-# and conflicts with Debian's).
-command -v npm > /dev/null || ensure_packages npm
-
-step() { echo "== $* (at $SECONDS s)"; }
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+ensure_npm
 
 if [ ! -x build/stylo-report ]; then
   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release

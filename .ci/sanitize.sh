@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . .ci/lib.sh
 ensure_packages g++ gcovr libgtest-dev cmake strace nlohmann-json3-dev
-command -v npm >/dev/null || ensure_packages nodejs npm
+ensure_npm
 
 minimum="${STYLO_MIN_COVERAGE:-95}"
 # stylo-report checks on several threads: their counts are added atomically,
@@ -43,9 +43,9 @@ traced="Cli\\.(${names})\$"
 # test wants it to end by itself: a sanitized build's exit (the leak check,
 # the coverage counts written) takes longer. Its lifecycle is checked on
 # the release build, in the suite and in .ci/lsp.sh.
-ctest --test-dir build-check --output-on-failure -j2 -E "$traced|^integration\\.neovim_lsp\$"
+run_ctest --test-dir build-check --output-on-failure -j2 -E "$traced|^integration\\.neovim_lsp\$"
 ASAN_OPTIONS="${ASAN_OPTIONS/detect_leaks=1/detect_leaks=0}" \
-  ctest --test-dir build-check --output-on-failure -R "$traced"
+  run_ctest --test-dir build-check --output-on-failure -R "$traced"
 
 gcovr --root . --filter 'src/' --object-directory build-check \
   --exclude-directories 'build-check/CMakeFiles/[0-9].*' \

@@ -30,11 +30,8 @@ cd "$(dirname "$0")/.."
 root=$PWD
 umask 022
 export LC_ALL=C TZ=UTC
-
-fail() {
-  echo "package-vscode: $*" >&2
-  exit 1
-}
+. "$root/.ci/lib.sh"
+fail_prefix=package-vscode
 for tool in node npm cmake zip unzip; do
   command -v "$tool" > /dev/null || fail "$tool is missing"
 done

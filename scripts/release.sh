@@ -31,37 +31,94 @@
 #   bash scripts/release.sh --tag   makes the release: tags the commit
 #                                   v<version> (annotated) where that tag is
 #                                   missing, then builds its artifacts
+#   bash scripts/release.sh --build <configuration> <directory> [cmake options]
+#                                   configures and builds one of the
+#                                   release's builds (amd64, arm64, static,
+#                                   windows) in <directory>, as this script
+#                                   would, and stops; with the options after
+#                                   its own (-DSTYLO_BUILD_TESTS=ON, say)
+#   --reuse <configuration>=<directory>
+#                                   (before --tag or alone, any number of
+#                                   times) packages that build, made by
+#                                   --build, brought up to date, instead of
+#                                   building the configuration afresh: CI
+#                                   packages the cross builds its tests ran
+#                                   against
 #
 # Needs: cmake, g++, g++-aarch64-linux-gnu, g++-mingw-w64-x86-64, dpkg-dev,
 # groff, zip, unzip, gzip, binutils, node and npm (for the extension); git for
 # --tag.
 set -euo pipefail
+caller=$PWD
 cd "$(dirname "$0")/.."
 root=$PWD
 umask 022
 export LC_ALL=C TZ=UTC
+. "$root/.ci/lib.sh"
+fail_prefix=release
+
+usage() {
+  echo "usage: bash scripts/release.sh [--reuse <configuration>=<directory>]... [--tag]" >&2
+  echo "       bash scripts/release.sh --build <configuration> <directory> [cmake options]" >&2
+  exit 2
+}
+# absolute <path>: the path, taken from the caller's directory.
+absolute() {
+  case $1 in
+    /*) echo "$1" ;;
+    *) echo "$caller/$1" ;;
+  esac
+}
+
+# The release's builds: each one's own cmake options (beside those that
+# configure() gives all of them), in the array options.
+configuration_options() {
+  case $1 in
+    amd64) options=() ;;
+    arm64) options=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/aarch64-linux-gnu.cmake") ;;
+    # -static, not -static-pie: the programs then need no loader and no
+    # library of the system they run on, glibc-based or not.
+    static) options=(-DCMAKE_EXE_LINKER_FLAGS=-static) ;;
+    windows) options=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/x86_64-w64-mingw32.cmake") ;;
+    *) fail "no build named '$1': amd64, arm64, static or windows" ;;
+  esac
+}
 
 tag=
-case "${1:-}" in
-  --tag) tag=1 ;;
-  '') ;;
-  *)
-    echo "usage: bash scripts/release.sh [--tag]" >&2
-    exit 2
-    ;;
-esac
-
-fail() {
-  echo "release: $*" >&2
-  exit 1
-}
-step() { echo "== $*"; }
-
-for tool in cmake cpack g++ aarch64-linux-gnu-g++ x86_64-w64-mingw32-g++-posix dpkg-shlibdeps \
-  groff zip unzip gzip readelf node npm; do
-  command -v "$tool" > /dev/null || fail "$tool is missing (see the list of tools at the top of $0)"
+build_only=
+extra_options=()
+declare -A reused=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --tag) tag=1 ;;
+    --reuse)
+      [ $# -ge 2 ] && [[ $2 == ?*=?* ]] || usage
+      configuration_options "${2%%=*}"
+      [ -f "$(absolute "${2#*=}")/CMakeCache.txt" ] || fail "--reuse $2: no build there"
+      reused[${2%%=*}]=$(cd "$(absolute "${2#*=}")" && pwd)
+      shift
+      ;;
+    --build)
+      [ $# -ge 3 ] || usage
+      configuration_options "$2"
+      build_only=$2
+      reused[$2]=$(absolute "$3")
+      shift 3
+      extra_options=("$@")
+      break
+      ;;
+    *) usage ;;
+  esac
+  shift
 done
-groff -Thtml < /dev/null > /dev/null 2>&1 || fail "groff cannot write HTML: install the Debian package groff"
+
+if [ -z "$build_only" ]; then
+  for tool in cmake cpack g++ aarch64-linux-gnu-g++ x86_64-w64-mingw32-g++-posix dpkg-shlibdeps \
+    groff zip unzip gzip readelf node npm; do
+    command -v "$tool" > /dev/null || fail "$tool is missing (see the list of tools at the top of $0)"
+  done
+  groff -Thtml < /dev/null > /dev/null 2>&1 || fail "groff cannot write HTML: install the Debian package groff"
+fi
 
 read -r release_version version < <(cmake -DSTYLO_SOURCE_DIR="$root" -P cmake/PackageVersion.cmake) ||
   fail "cmake/PackageVersion.cmake failed"
@@ -98,10 +155,19 @@ if git rev-parse --git-dir > /dev/null 2>&1 && [ -n "$(git status --porcelain --
 fi
 echo "stylo $version, SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH ($(date -u -d "@$SOURCE_DATE_EPOCH"))"
 
+# The builds go to build-release/<configuration>, made afresh (but those
+# reused), each with its log beside it.
 work=$root/build-release
 dist=$root/dist
-rm -rf "$work" "$dist"
-mkdir -p "$work" "$dist"
+mkdir -p "$work"
+if [ -z "$build_only" ]; then
+  rm -rf "$dist"
+  mkdir -p "$dist"
+  for name in amd64 arm64 static windows; do
+    [ -n "${reused[$name]:-}" ] || rm -rf "${work:?}/$name"
+  done
+fi
+build_dir() { echo "${reused[$1]:-$work/$1}"; }
 
 # No path of this machine in the programs: the source tree is '.'. CMake adds
 # CXXFLAGS to the toolchain files' own flags (which -DCMAKE_CXX_FLAGS would
@@ -109,29 +175,53 @@ mkdir -p "$work" "$dist"
 export CXXFLAGS="-ffile-prefix-map=$root=."
 unset LDFLAGS
 
-# configure <name> <cmake options...>: a Release build of the programs, without
-# the tests.
+# failed <what> <name>: fails, with the end of the build's log.
+failed() {
+  fail "$1 $2 failed: see $work/$2.log, which ends with:
+$(tail -n 30 "$work/$2.log")"
+}
+
+# configure <name>: a Release build of the programs, without the tests (but
+# for --build's own options); a reused build is configured again with the
+# options it had, once it is known to have the release's flags.
 configure() {
-  local name=$1
-  shift
-  cmake -S "$root" -B "$work/$name" -DCMAKE_BUILD_TYPE=Release -DSTYLO_BUILD_TESTS=OFF "$@" \
-    > "$work/$name.log" 2>&1 || fail "configuring $name failed: see $work/$name.log"
+  local name=$1 dir
+  dir=$(build_dir "$name")
+  configuration_options "$name"
+  if [ -n "${reused[$name]:-}" ] && [ -z "$build_only" ]; then
+    grep -qx 'CMAKE_BUILD_TYPE:STRING=Release' "$dir/CMakeCache.txt" &&
+      grep '^CMAKE_CXX_FLAGS:STRING=' "$dir/CMakeCache.txt" | grep -qF -- "$CXXFLAGS" ||
+      fail "$dir is not a build of $name made by: bash scripts/release.sh --build $name <directory>"
+    cmake -S "$root" -B "$dir" "${options[@]}" > "$work/$name.log" 2>&1 || failed configuring "$name"
+  else
+    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DSTYLO_BUILD_TESTS=OFF "${options[@]}" \
+      "${extra_options[@]}" > "$work/$name.log" 2>&1 || failed configuring "$name"
+  fi
 }
 
 # deb <name>: the Debian package of a build, made by cpack, into dist/.
 deb() {
-  local name=$1
-  (cd "$work/$name" && cpack -G DEB >> "$work/$name.log" 2>&1) || fail "cpack in $name failed: see $work/$name.log"
-  local debs=("$work/$name"/stylo_*.deb)
-  [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single package in $work/$name"
+  local name=$1 dir
+  dir=$(build_dir "$name")
+  rm -f "$dir"/stylo_*.deb
+  (cd "$dir" && cpack -G DEB >> "$work/$name.log" 2>&1) || failed cpack "$name"
+  local debs=("$dir"/stylo_*.deb)
+  [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single package in $dir"
   cp "${debs[0]}" "$dist/"
 }
 
-# build <name>: builds everything that is installed (the default target,
-# which the tests are not part of here).
+# build <name>: builds the default target: what is installed (and the tests,
+# in a build made with them).
 build() {
-  cmake --build "$work/$1" -j2 >> "$work/$1.log" 2>&1 || fail "building $1 failed: see $work/$1.log"
+  cmake --build "$(build_dir "$1")" -j2 >> "$work/$1.log" 2>&1 || failed building "$1"
 }
+
+if [ -n "$build_only" ]; then
+  step "$build_only: build in $(build_dir "$build_only")"
+  configure "$build_only"
+  build "$build_only"
+  exit 0
+fi
 
 # readme <source> <destination>: the users' README, with the archive's
 # version in place of @VERSION@ and the release's of @RELEASE@.
@@ -154,19 +244,18 @@ build amd64
 deb amd64
 
 step "Debian package, arm64 (cross-built)"
-configure arm64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/aarch64-linux-gnu.cmake"
+configure arm64
 build arm64
 deb arm64
 
 step "static Linux programs, x86-64"
-# -static, not -static-pie: the programs then need no loader and no library
-# of the system they run on, glibc-based or not. The archive's top folder is
-# an installation prefix, so that one tar command installs it under ~/.local.
-configure static -DCMAKE_EXE_LINKER_FLAGS=-static
+# The archive's top folder is an installation prefix, so that one tar
+# command installs it under ~/.local.
+configure static
 build static
 linux=stylo-$version-linux-x86_64
 rm -rf "$work/linux-stage"
-cmake --install "$work/static" --prefix "$work/linux-stage/$linux" --strip >> "$work/static.log"
+cmake --install "$(build_dir static)" --prefix "$work/linux-stage/$linux" --strip >> "$work/static.log"
 for program in "$work/linux-stage/$linux"/bin/*; do
   ! readelf -d "$program" | grep -q 'Dynamic section' || fail "${program##*/} has a dynamic section"
 done
@@ -180,10 +269,10 @@ step "Windows programs, x86-64 (cross-built)"
 # The time in the programs' headers is SOURCE_DATE_EPOCH: the linker takes it
 # from the environment. The zip holds the programs side by side, with each
 # manual page as HTML, which a Windows user can open.
-configure windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/x86_64-w64-mingw32.cmake"
+configure windows
 build windows
 rm -rf "$work/windows-install" "$work/windows-stage"
-cmake --install "$work/windows" --prefix "$work/windows-install" --strip >> "$work/windows.log"
+cmake --install "$(build_dir windows)" --prefix "$work/windows-install" --strip >> "$work/windows.log"
 windows=stylo-$version-windows-x86_64
 mkdir -p "$work/windows-stage/$windows"
 cp "$work/windows-install"/bin/* "$work/windows-stage/$windows/"

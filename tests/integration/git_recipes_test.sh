@@ -7,16 +7,14 @@
 # when git does (no such branch), not only when stylo-report does.
 # Usage: git_recipes_test.sh <source dir> <built stylo-report>
 set -u
+. "$(dirname "$0")/lib.sh"
 src=$1
 report_bin=$2
 readme=$src/docs/ci.md
 
 for tool in git make; do
-  command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+  command -v $tool >/dev/null || skip "$tool is not installed"
 done
-
-failures=0
-fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
 
 pipefail="set -o pipefail"
 whole_tree="git ls-files -z -- '*.c' '*.h' | tr '\\0' '\\n' | stylo-report --file-list=-"
@@ -125,8 +123,4 @@ run "whole tree, clean" "$work/clean" 0 "" "$pipefail
 $whole_tree"
 run "Makefile target, clean tree" "$work/clean" 0 "" "make -s style"
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "git recipes: all cases passed"
+finish "git recipes: all cases passed"

@@ -9,17 +9,15 @@
 # holds every result of one run over the whole tree, each once.
 # Usage: parallel_recipe_test.sh <source dir> <built stylo> [<built stylo-report>]
 set -u
+. "$(dirname "$0")/lib.sh"
 src=$1
 stylo_bin=$2
 report_bin=${3:-}
 readme=$src/docs/ci.md
 
 for tool in git xargs split; do
-  command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+  command -v $tool >/dev/null || skip "$tool is not installed"
 done
-
-failures=0
-fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
 
 whole_tree="git ls-files -z -- '*.c' '*.h' | tr '\\0' '\\n' | stylo --file-list=-"
 streaming="git ls-files -z -- '*.c' '*.h' | tr '\\0' '\\n' |
@@ -136,8 +134,4 @@ assert sum(len(f) for f in files) == len(set().union(*files)), "a file in two sh
 PY
 fi
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "large-tree recipes: all cases passed"
+finish "large-tree recipes: all cases passed"

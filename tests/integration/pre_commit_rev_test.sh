@@ -12,8 +12,7 @@ command -v git > /dev/null || { echo "SKIP: git is not installed"; exit 77; }
 git -C "$src" rev-parse --git-dir > /dev/null 2>&1 ||
   { echo "SKIP: $src is not a git work tree (an archive of the sources), so it has no history to hold the rev to"; exit 77; }
 
-failures=0
-fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/lib.sh"
 
 readme=$src/README.md
 revs=$(sed -n 's/^ *rev: *\([^ #]*\).*$/\1/p' "$readme")

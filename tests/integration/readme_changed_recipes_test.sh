@@ -14,8 +14,7 @@ command -v git > /dev/null || { echo "SKIP: git is not installed"; exit 77; }
 "$report_bin" --help 2>&1 | grep -q -- '--changed-since' ||
   { echo "SKIP: this stylo-report has no --changed-since, which the README's CI recipes use"; exit 77; }
 
-failures=0
-fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/lib.sh"
 
 github=$(sed -n 's/^  run: \(stylo-report --format=github --changed-since=.*\)$/\1/p' "$readme")
 gitlab=$(sed -n 's/^    - \(stylo-report --format=gitlab .*--changed-since=.*\)$/\1/p' "$readme")
@@ -77,8 +76,4 @@ run "git diff | --changed-lines" 1 "set -o pipefail; $patch_pipe"
 [ "$(cut -d: -f1-3 "$work/out")" = "$(printf 'a.c:5:3\na.c:5:13\nb file.c:1:16')" ] ||
   fail "git diff | --changed-lines: $(cat "$work/out")"
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "README recipes for a change: GitHub, GitLab, Jenkins and a patch report only what the branch adds"
+finish "README recipes for a change: GitHub, GitLab, Jenkins and a patch report only what the branch adds"

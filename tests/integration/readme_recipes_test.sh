@@ -13,8 +13,7 @@ for tool in git tar gzip; do
   command -v $tool > /dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-failures=0
-fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/lib.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -63,8 +62,4 @@ rm -rf "$work/home/.local"
   fail "the install command put in ~/.local: $(cd "$work/home/.local" && find . -type f)"
 "$work/home/.local/bin/stylo-report" --help > /dev/null || fail "the installed stylo-report does not run"
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "README recipes: fixing an old tree (the diff outside the tree), a self-built release's tarball installed"
+finish "README recipes: fixing an old tree (the diff outside the tree), a self-built release's tarball installed"

@@ -9,12 +9,12 @@
 # the npm package @microsoft/sarif-multitool; without one, the test is
 # skipped (77). .ci/report.sh installs it.
 set -u
+. "$(dirname "$0")/lib.sh"
 src=$1
 report=$2
 multitool=${STYLO_SARIF_MULTITOOL:-$(node -p "require('@microsoft/sarif-multitool')" 2>/dev/null)}
 if [ -z "$multitool" ] || [ ! -x "$multitool" ]; then
-  echo "SKIP: the SARIF validator (npm @microsoft/sarif-multitool) is not installed"
-  exit 77
+  skip "the SARIF validator (npm @microsoft/sarif-multitool) is not installed"
 fi
 
 work=$(mktemp -d)
@@ -28,8 +28,6 @@ done
 printf '/* \303\251\360\237\230\200\377 */ while(x) y=-1;\n' > names/wide.c
 printf 'x==!y;\n' > outside/o.c
 
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-failures=0
 # case <file> <stylo-report arguments>...
 case_() {
   out=$1
@@ -51,8 +49,4 @@ for file in *.sarif; do
 $output"
   fi
 done
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "SARIF validator: $(ls *.sarif | wc -l) reports, no error and no warning"
+finish "SARIF validator: $(ls *.sarif | wc -l) reports, no error and no warning"
