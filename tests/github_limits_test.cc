@@ -73,7 +73,7 @@ TEST_F(github_limits_test, every_finding_in_the_summary_and_one_notice) {
   const std::string written = read_file(file_);
   ASSERT_TRUE(written.starts_with("earlier step text\n### stylo: every finding\n\n<pre>\n")) << written;
   for (int line = 1; line <= 11; ++line) {
-    const std::string want = "&lt;a&amp;b&gt;.c:" + std::to_string(line) + ":3: keyword-space: x &lt; y\n";
+    const std::string want = std::string("&lt;a&amp;b&gt;.c:") + std::to_string(line) + ":3: keyword-space: x &lt; y\n";
     EXPECT_NE(written.find(want), std::string::npos) << want;
   }
   EXPECT_TRUE(written.ends_with("</pre>\n"));
@@ -95,7 +95,7 @@ TEST_F(github_limits_test, the_summary_stays_within_its_mebibyte) {
   EXPECT_GT(shown, 900u);
   EXPECT_EQ(shown + more, 5000u) << "every finding either shown or counted";
   EXPECT_NE(report.find("5000 findings"), std::string::npos);
-  EXPECT_NE(report.find("the first " + std::to_string(shown) + " are in this step's job summary"), std::string::npos)
+  EXPECT_NE(report.find(std::string("the first ") + std::to_string(shown) + " are in this step's job summary"), std::string::npos)
       << report;
 }
 
@@ -114,9 +114,9 @@ TEST_F(github_limits_test, what_the_step_wrote_before_counts_towards_the_mebibyt
   for (std::size_t at = written.find("\nf.c:"); at != std::string::npos; at = written.find("\nf.c:", at + 1)) ++shown;
   EXPECT_GT(shown, 50u);
   EXPECT_LT(shown, 100u);
-  EXPECT_NE(written.find("\n" + std::to_string(1000 - shown) + " more findings did not fit"), std::string::npos);
+  EXPECT_NE(written.find(std::string("\n") + std::to_string(1000 - shown) + " more findings did not fit"), std::string::npos);
   EXPECT_TRUE(written.find("</pre>\n") != std::string::npos);
-  EXPECT_NE(report.find("the first " + std::to_string(shown) + " are"), std::string::npos) << report;
+  EXPECT_NE(report.find(std::string("the first ") + std::to_string(shown) + " are"), std::string::npos) << report;
 }
 
 TEST(github_limits, no_summary_file_says_how_to_see_them) {
