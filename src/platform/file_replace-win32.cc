@@ -2,13 +2,21 @@
 
 #include <windows.h>
 
+#include <cerrno>
+
 #include "platform/utf8.h"
 
 namespace stylo::platform {
 
 int open_source(const std::string& name, input_handle& input, file_facts& facts) {
   input = open_for_reading(name);
-  if (input == no_input) return static_cast<int>(::GetLastError());
+  if (input == no_input) {
+    // The caller tells only a shortage of handles apart, by the code the
+    // other systems give it; any other failure, an empty name included (it
+    // fails before Windows is asked, so the thread's last error says
+    // nothing), is a file that cannot be opened, as a plain check says.
+    return ::GetLastError() == ERROR_TOO_MANY_OPEN_FILES ? EMFILE : ERROR_FILE_NOT_FOUND;
+  }
   if (const int error = facts_of(input, facts); error != 0) {
     close_input(input);
     input = no_input;
