@@ -89,6 +89,16 @@ bool read_whole(platform::input_handle input, std::string& text, std::uint64_t s
     text.resize(had + (read.outcome == platform::read_outcome::data ? read.length : 0));
     if (read.outcome == platform::read_outcome::end) return true;
     if (read.outcome != platform::read_outcome::data) return false;
+    if (read.length < room) {
+      // Short of the room: most likely the whole file. A small read tells,
+      // rather than growing the text by a block (zeroed, and the text moved
+      // into it) for a read that finds the end.
+      char probe[4096];
+      const platform::block_read more = platform::read_block(input, probe, sizeof probe);
+      if (more.outcome == platform::read_outcome::end) return true;
+      if (more.outcome != platform::read_outcome::data) return false;
+      text.append(probe, more.length);
+    }
     room = block;
   }
 }
