@@ -33,6 +33,10 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:exitcode=86"
 # the main suite): at -O0 with the sanitizers, one of them alone took six
 # minutes.
 export STYLO_TEST_ROUNDS_PERCENT=10
+# The write cases that set a process's limits so tight that the coverage
+# counts and the sanitizers' own files cannot be written run in the main
+# suite, not here.
+export STYLO_TEST_INSTRUMENTED=1
 # LeakSanitizer cannot work in a process traced by strace: the tests that
 # inject faults with strace run without it (valgrind checks those for leaks).
 # They are found by their use of strace in the end-to-end tests.
