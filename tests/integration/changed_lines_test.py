@@ -92,10 +92,10 @@ FILES = {
 }
 
 
-def final(spec):
-    if "work" in spec:
-        return spec["work"]
-    return spec["branch"]
+def final(history):
+    if "work" in history:
+        return history["work"]
+    return history["branch"]
 
 
 def write(root, name, lines, end="\n"):
@@ -108,41 +108,41 @@ def write(root, name, lines, end="\n"):
 def make_repository(root):
     git(root, "init", "-q")
     write(root, ".gitignore", old("ign.c"))
-    for name, spec in FILES.items():
-        if spec["base"] is not None:
-            write(root, name, old(*spec["base"]), spec.get("end", "\n"))
+    for name, history in FILES.items():
+        if history["base"] is not None:
+            write(root, name, old(*history["base"]), history.get("end", "\n"))
     write(root, "ren_old.c", old(*REN))
     git(root, "add", "-A")
     git(root, "commit", "-qm", "base")
     git(root, "branch", "topic")
     # main moves on after the branch point
-    for name, spec in FILES.items():
-        if "main_after" in spec:
-            write(root, name, old(*spec["main_after"]))
+    for name, history in FILES.items():
+        if "main_after" in history:
+            write(root, name, old(*history["main_after"]))
     git(root, "commit", "-qam", "main after")
     git(root, "checkout", "-q", "topic")
-    for name, spec in FILES.items():
-        if spec.get("renamed_from"):
-            git(root, "mv", spec["renamed_from"], name)
-        if spec["branch"] is None:
-            if spec["base"] is not None:
+    for name, history in FILES.items():
+        if history.get("renamed_from"):
+            git(root, "mv", history["renamed_from"], name)
+        if history["branch"] is None:
+            if history["base"] is not None:
                 git(root, "rm", "-q", "--", name)
             continue
-        write(root, name, spec["branch"], spec.get("end", "\n"))
+        write(root, name, history["branch"], history.get("end", "\n"))
     git(root, "add", "-A")
     git(root, "commit", "-qm", "topic")
-    for name, spec in FILES.items():
-        if "work" in spec:
-            write(root, name, spec["work"], spec.get("end", "\n"))
-            if spec.get("stage"):
+    for name, history in FILES.items():
+        if "work" in history:
+            write(root, name, history["work"], history.get("end", "\n"))
+            if history.get("stage"):
                 git(root, "add", "--", name)
 
 
 def expected(names, prefix="", only=None, committed_only=False):
     """The findings the model gives: (name as seen from `prefix`, line, column, rule)."""
     got = set()
-    for name, spec in FILES.items():
-        lines = spec["branch"] if committed_only else final(spec)
+    for name, history in FILES.items():
+        lines = history["branch"] if committed_only else final(history)
         if lines is None or name == "ign.c":
             continue
         if only is not None and not only(name):
@@ -278,23 +278,23 @@ def occurrences(lines):
 
 def in_base(found):
     name, number = found[0], found[1]
-    spec = FILES[name]
-    if spec["base"] is None:
+    history = FILES[name]
+    if history["base"] is None:
         return False
-    return occurrences([line for line, _ in final(spec)])[number] in occurrences(spec["base"]).values()
+    return occurrences([line for line, _ in final(history)])[number] in occurrences(history["base"]).values()
 
 
 def fixed_model(root, what):
     """Every file as the model has it fixed: new K lines fixed, every other byte as it was."""
-    for name, spec in FILES.items():
-        lines = final(spec)
+    for name, history in FILES.items():
+        lines = final(history)
         if lines is None:
             continue
         checked = name.endswith((".c", ".h")) and name != "ign.c"
         want = [(FIXED.get(line, line) if is_new and checked else line, is_new) for line, is_new in lines]
         with open(os.path.join(root, name), "rb") as f:
             got = f.read()
-        if got != text_of(want, spec.get("end", "\n")).encode():
+        if got != text_of(want, history.get("end", "\n")).encode():
             failures.append("%s: %s is not as the model fixes it: %r" % (what, name, got))
 
 
