@@ -7,7 +7,10 @@
 #   RUNS=9 bash bench/run.sh     # more runs of each command (the minimum is kept)
 #   bash bench/run.sh --against REV
 #                                # REV's build (a commit, branch or tag) and this
-#                                # tree's, taking turns: both times and their ratio
+#                                # tree's, taking turns: both times and their ratio,
+#                                # and a copy of REV's build as a control
+#   INSTRUCTIONS=1 bash bench/run.sh --against REV
+#                                # the instructions each build executes too (valgrind)
 #
 # The corpus is every .c and .h file of the Linux 6.1 source tree (Debian's
 # linux-source-6.1, installed with apt-get when missing); where it cannot be
@@ -26,6 +29,9 @@ case "${1:-}" in
 esac
 mkdir -p "$work"
 
+if [ -n "${INSTRUCTIONS:-}" ] && ! command -v valgrind >/dev/null; then
+  apt-get install -y -qq valgrind >/dev/null
+fi
 if [ ! -x /usr/bin/time ]; then
   apt-get install -y -qq time >/dev/null  # GNU time measures the peak memory
 fi
@@ -92,7 +98,8 @@ if [ -n "$against" ]; then
   echo "== $against against this tree ($runs runs of each, taking turns)"
   exec python3 "$here/against.py" --runs "$runs" --rev "$against" --theirs "$other/build/stylo" \
     --ours "$root/build-bench/stylo" --floor "$root/build-bench/read_floor" --list "$work/tree.list" \
-    --file "$work/all.c" --long_lines "$work/lines200k.c" --line "$work/line256.c"
+    --file "$work/all.c" --long_lines "$work/lines200k.c" --line "$work/line256.c" \
+    ${INSTRUCTIONS:+--instructions}
 fi
 
 echo "== measuring ($runs runs of each, alternating; minimum wall time kept)"
