@@ -186,6 +186,8 @@ int rounds(int full) {
   return static_cast<int>(std::max(1L, full * share / 100));
 }
 
+bool runs_in_part() { return rounds(100) < 100; }
+
 std::vector<scan_kind> fast_scans() {
   std::vector<scan_kind> scans = {scan_kind::plain, scan_kind::fast, scan_kind::fast_portable};
 #if defined(__SSE2__)

@@ -54,6 +54,10 @@ std::vector<std::string> findings_of(scan_kind scan, std::string_view bytes);
 /// emulator) run the random cases in part; a native build runs them all.
 int rounds(int full);
 
+/// Whether this build runs the random cases in part (see `rounds`): its
+/// widest cases may then be made smaller too.
+bool runs_in_part();
+
 /// The plain scan, then every fast scan this processor runs.
 std::vector<scan_kind> fast_scans();
 
