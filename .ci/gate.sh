@@ -8,7 +8,10 @@ cd "$(dirname "$0")/.."
 ensure_packages cmake g++ libgtest-dev nlohmann-json3-dev libxml2-utils python3
 
 step "build"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release ${compiler_cache:+"$compiler_cache"}
+# With the release's flags (see release_cxxflags in .ci/lib.sh): every
+# compiler run of the release stage's amd64 and static builds is one made
+# here, which the compiler cache then gives it.
+CXXFLAGS="$release_cxxflags" cmake -S . -B build -DCMAKE_BUILD_TYPE=Release ${compiler_cache:+"$compiler_cache"}
 cmake --build build -j2
 step "the test suite"
 run_ctest --test-dir build --output-on-failure -j2

@@ -54,6 +54,11 @@ run_ctest() {
 # generic POSIX build's and the package stage's, bar their platform files,
 # the release's static programs after its amd64 ones) compile each file once.
 compiler_cache=
+# The release's compiler flags (scripts/release.sh: no path of this machine
+# in the programs), given to every other Release build of the stages too, as
+# CXXFLAGS: the compiler runs are then the same in all of them, the release's
+# amd64 and static builds included, and each is made once.
+release_cxxflags="-ffile-prefix-map=$PWD=."
 if [ -n "${CCACHE_DIR:-}" ] && command -v ccache > /dev/null; then
   compiler_cache=-DCMAKE_CXX_COMPILER_LAUNCHER=ccache
 fi

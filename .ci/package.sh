@@ -57,7 +57,7 @@ DESTDIR="$tmp/stage" cmake --install build > /dev/null
 check_tree "$tmp/stage$configured_prefix"
 
 step "CMAKE_INSTALL_PREFIX at configure time, without the tests (no GoogleTest needed)"
-cmake -S . -B "$tmp/build-notests" -DCMAKE_BUILD_TYPE=Release -DSTYLO_BUILD_TESTS=OFF \
+CXXFLAGS="$release_cxxflags" cmake -S . -B "$tmp/build-notests" -DCMAKE_BUILD_TYPE=Release -DSTYLO_BUILD_TESTS=OFF \
   -DCMAKE_INSTALL_PREFIX="$tmp/configured" ${compiler_cache:+"$compiler_cache"} > /dev/null
 cmake --build "$tmp/build-notests" -j2 > /dev/null
 cmake --install "$tmp/build-notests" > /dev/null
@@ -67,7 +67,7 @@ step "the README's set-up commands with the system's GoogleTest hidden (a pinned
 # FETCHCONTENT_SOURCE_DIR_GOOGLETEST points the fetch at the sources Debian
 # ships, since CI has no network; the build is the one a machine without
 # libgtest-dev makes from the downloaded release.
-cmake -S . -B "$tmp/build-fetched" -DCMAKE_BUILD_TYPE=Release -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+CXXFLAGS="$release_cxxflags" cmake -S . -B "$tmp/build-fetched" -DCMAKE_BUILD_TYPE=Release -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
   -DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest ${compiler_cache:+"$compiler_cache"} > "$tmp/fetched.log" 2>&1 ||
   fail "configure with GoogleTest hidden: $(cat "$tmp/fetched.log")"
 [ -d "$tmp/build-fetched/_deps/googletest-build" ] || fail "GoogleTest was not built from source"

@@ -10,7 +10,7 @@ ensure_packages cmake g++ libgtest-dev nlohmann-json3-dev strace binutils python
 step "generic POSIX layer: build"
 # Only the platform layer differs from build/'s: the compiler cache hands
 # back the rest as build/ compiled it.
-cmake -S . -B build-portable -DCMAKE_BUILD_TYPE=Release -DSTYLO_PORTABLE_POSIX=ON ${compiler_cache:+"$compiler_cache"} > /dev/null
+CXXFLAGS="$release_cxxflags" cmake -S . -B build-portable -DCMAKE_BUILD_TYPE=Release -DSTYLO_PORTABLE_POSIX=ON ${compiler_cache:+"$compiler_cache"} > /dev/null
 cmake --build build-portable -j2
 linux_only=$(nm -D --undefined-only build-portable/stylo | grep -wE 'mremap|madvise|memrchr|pipe2|memfd_create' || true)
 [ -z "$linux_only" ] || fail "the generic POSIX build calls Linux-only functions: $linux_only"
