@@ -227,7 +227,12 @@ TEST(OrderedPipeline, ABigResultHoldsTheOthersBack) {
     {
       pipeline pipe(c.threads, 64, 100, runners(counts));
       std::thread releaser([&] {
-        std::this_thread::sleep_for(100ms);
+        // Once the first two are under way, a while for the others to
+        // start if they may: long enough when they should not, and cut
+        // short as soon as they do when they should.
+        while (counts.started < 2) std::this_thread::sleep_for(1ms);
+        const auto until = std::chrono::steady_clock::now() + (c.others_start ? 10s : 100ms);
+        while (std::chrono::steady_clock::now() < until && counts.started <= 2) std::this_thread::sleep_for(1ms);
         started_before_release = counts.started;
         first.open();
       });
