@@ -153,6 +153,9 @@ TEST(Report, ExitStatusesAndMessages) {
        "stylo-report: standard input can be read once: give '-' or --file-list=- once only (see stylo-report "
        "--help)\n"},
       {"a failed read", "- < .", 2, "Failed while parsing '-'\n"},
+      {"a failed read among other troubles, on four threads: each said in turn, and the run ends there",
+       "-j4 missing.c --file-list=missing.txt a.c - missing.c < .", 2,
+       "Unable to open file 'missing.c'\nUnable to open file list 'missing.txt'\nFailed while parsing '-'\n"},
       {"a change with no revision", "--changed-since= a.c", 2,
        "stylo-report: --changed-since needs a revision (a branch, a tag or a commit) (see stylo-report --help)\n"},
       {"a change from git and from a patch", "--changed-since=main --changed-lines=p.diff", 2,
@@ -182,6 +185,10 @@ TEST(Report, ExitStatusesAndMessages) {
       {"jobs in every spelling", "-j 3 --jobs 2 -j4 --jobs=1 a.c", 1, ""},
       {"the report over an input", "--output=old.txt a.c old.txt", 2,
        "The report 'old.txt' would overwrite 'old.txt', which it checks: nothing written\n"},
+      {"the report over an input after another trouble, on four threads: the run ends there",
+       "-j4 --output=old.txt a.c missing.c old.txt missing.c", 2,
+       "Unable to open file 'missing.c'\nThe report 'old.txt' would overwrite 'old.txt', which it checks: nothing "
+       "written\n"},
       {"the report over an input by another name", "--output=./old.txt --file-list=- <<< old.txt", 2,
        "The report './old.txt' would overwrite 'old.txt', which it checks: nothing written\n"},
       {"the report over standard input", "--output=old.txt - < old.txt", 2,
