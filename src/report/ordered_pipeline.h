@@ -116,7 +116,8 @@ class ordered_pipeline {
       was_full = held_ > held_limit_;
       held_ -= tasks_.front().bytes;
       tasks_.pop_front();
-      // The front was claimed, or was an item not yet passed over.
+      // The front was claimed or passed over, unless it is an item no
+      // thread has looked past yet: `claimed_` is then 0.
       if (claimed_ > 0) --claimed_;
     }
     --waiting_;
@@ -129,7 +130,7 @@ class ordered_pipeline {
 
  private:
   struct task {
-    task(entry given) : what(std::move(given)), done(what.index() == 1) {}
+    explicit task(entry given) : what(std::move(given)), done(what.index() == 1) {}
     entry what;
     /// Set by the thread that ran the job, once it and `bytes` are final
     /// (an item, from the start); read by the report's thread without the
