@@ -21,6 +21,7 @@
 #include "report/file_commit.h"
 #include "report/file_fixer.h"
 #include "report/options.h"
+#include "report/read_all.h"
 #include "report/ordered_pipeline.h"
 #include "report/report_format.h"
 #include "report/report_output.h"
@@ -247,16 +248,6 @@ class report_run {
         given_.stdin_name, fixed ? fixer_.fixed() : fixer_.original(), results_.reporter()));
   }
 
-  static bool read_all(platform::input_handle input, std::string& text) {
-    char block[64 * 1024];
-    for (;;) {
-      const platform::block_read read = platform::read_block(input, block, sizeof block);
-      if (read.outcome == platform::read_outcome::end) return true;
-      if (read.outcome != platform::read_outcome::data) return false;
-      text.append(block, read.length);
-    }
-  }
-
   // Read as a named file is, a block at a time: any size in little memory.
   bool check_standard_input_now() {
     results_.reporter().start_file(given_.stdin_name);
@@ -374,15 +365,8 @@ int run_report(const std::vector<std::string>& arguments) {
     // Text for a reader, in the system's lines, as the messages are; the
     // report itself is data, the same bytes on every system.
     const std::string text = given.help ? help_text() : "stylo-report " + std::string(tool_version) + "\n";
-    std::string lines;
-    for (const char c : text) {
-      if (c == '\n') {
-        lines += platform::line_end;
-      } else {
-        lines += c;
-      }
-    }
-    return platform::write_all(platform::output_stream::standard_output, lines) == 0 ? 0 : 2;
+    const int error = platform::write_all(platform::output_stream::standard_output, platform::in_system_lines(text));
+    return error == 0 ? 0 : 2;
   }
   // A change's files, each with the lines that count, are the run's inputs.
   std::optional<changed_files> changes;
