@@ -70,6 +70,20 @@ struct match {
 
 std::uint64_t apart(std::uint64_t a, std::uint64_t b) { return a < b ? b - a : a - b; }
 
+// How far the byte `at` is from a finding: 0 inside it, 1 just before or
+// just after it, and so on.
+std::uint64_t bytes_from(const owned_finding& found, std::size_t at) {
+  if (at < found.begin) return found.begin - at;
+  if (at >= found.end) return at - found.end + 1;
+  return 0;
+}
+
+// How far the request's range is from a finding: 0 when it touches it.
+std::uint64_t range_from(const owned_finding& found, const action_request& request) {
+  if (found.begin <= request.end && found.end >= request.begin) return 0;
+  return found.begin > request.end ? found.begin - request.end : bytes_from(found, request.begin);
+}
+
 // The findings the named diagnostics stand for: one each, by rule and line,
 // then the same message, then the nearest column. A finding named twice is
 // taken once, at its better match.
@@ -102,16 +116,12 @@ std::vector<match> named_findings(const std::vector<owned_finding>& findings, co
       *known = {best, best_distance, &named.diagnostic};
     }
   }
+  // Which of them the user is asking about is told by the range, not by the
+  // diagnostics: a client may name every diagnostic of the line (Neovim
+  // does), and the finding under the cursor must still come first.
+  for (match& m : matches) m.distance = range_from(findings[m.finding], request);
   std::sort(matches.begin(), matches.end(), [](const match& a, const match& b) { return a.finding < b.finding; });
   return matches;
-}
-
-// How far the byte `at` is from a finding: 0 inside it, 1 just before or
-// just after it, and so on.
-std::uint64_t bytes_from(const owned_finding& found, std::size_t at) {
-  if (at < found.begin) return found.begin - at;
-  if (at >= found.end) return at - found.end + 1;
-  return 0;
 }
 
 // The findings the range touches; if none, those on the lines it touches.
