@@ -4,7 +4,9 @@
 # and its diagnostics must be warnings from stylo covering exactly their
 # text; a line with a finding is added; the quick fixes for 'while' (after
 # the é) and '=+' (after the emoji) and then fix-all (source.fixAll.stylo)
-# are asked for at the cursor and applied; the file is written and closed,
+# are asked for at the cursor, as :lua vim.lsp.buf.code_action() asks (naming
+# every diagnostic of the line), and must come first, the operator's with
+# nothing preferred; they are applied; the file is written and closed,
 # and :qa shuts the server down, which must end by itself with status 0
 # while Neovim waits for it. Then, without stylo-lsp on PATH, two C files
 # opened must give one line that says so and where it looked, and no error.
@@ -63,6 +65,15 @@ local function apply(text, title, only)
   local params = vim.lsp.util.make_range_params()
   params.context = { diagnostics = vim.lsp.diagnostic.get_line_diagnostics(), only = only }
   local answers = vim.lsp.buf_request_sync(0, 'textDocument/codeAction', params, 5000) or {}
+  -- The line's diagnostics are all named: the menu must still start with
+  -- the finding under the cursor, and prefer nothing else.
+  for _, answer in pairs(answers) do
+    local first, preferred = (answer.result or {})[1], {}
+    for _, action in ipairs(answer.result or {}) do
+      if action.isPreferred then table.insert(preferred, action.title) end
+    end
+    say(string.format('first: %s; preferred: %s', first and first.title or 'none', table.concat(preferred, ', ')))
+  end
   for _, answer in pairs(answers) do
     for _, action in ipairs(answer.result or {}) do
       if action.title == title then
@@ -104,13 +115,16 @@ edited: 6
 5 \"for(\"
 5 \"=+\"
 6 \"switch(\"
+first: Insert a space after 'while'; preferred: Insert a space after 'while'
 applied: Insert a space after 'while'
+first: Change to '+='; preferred: 
 applied: Change to '+='
 quick fixes: 4
 3 \"if(\"
 4 \"=-\"
 5 \"for(\"
 6 \"switch(\"
+first: Fix all stylo keyword findings; preferred: 
 applied: Fix all stylo keyword findings
 fixed all: 1
 4 \"=-\"
