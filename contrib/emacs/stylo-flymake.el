@@ -105,8 +105,14 @@ The bytes are those of LINE-TEXT in UTF-8, as stylo-report was sent it."
              (lambda (process _event)
                (when (memq (process-status process) '(exit signal))
                  (unwind-protect
+                     ;; Reported only to a Flymake that still waits for it:
+                     ;; one restarted meanwhile (as eglot does when it starts
+                     ;; managing the buffer) holds no state for this run and
+                     ;; would signal an error from this sentinel.
                      (when (and (buffer-live-p source)
-                                (eq process (buffer-local-value 'stylo-flymake--process source)))
+                                (eq process (buffer-local-value 'stylo-flymake--process source))
+                                (with-current-buffer source
+                                  (memq #'stylo-flymake (flymake-running-backends))))
                        (let ((text (with-current-buffer output (buffer-string))))
                          ;; 0: nothing found; 1: findings; anything else
                          ;; (2, a signal) is stylo-report's failure.

@@ -7,7 +7,8 @@
 # Another backend runs beside it and keeps its own diagnostic. The fixes:
 # the keyword of the line at point (point staying on its text), then every
 # keyword of the buffer, the operators left, and a second fix-all changing
-# nothing; the text saved must be exact. Then eglot
+# nothing; the text saved must be exact. Flymake restarted while a check
+# runs must get no report from it (nor an error). Then eglot
 # starts managing the buffer (with stylo-lsp as its server), which sets
 # Flymake's backends to its own alone: stylo's must be put back and report
 # beside eglot's. Without stylo-report, the backend must say where it
@@ -87,6 +88,17 @@ cat >> "$work/check.el" << 'ELISP'
 (dolist (line (split-string (buffer-substring-no-properties (point-min) (point-max)) "\n"))
   (say "|%s" line))
 (save-buffer)
+;; Flymake restarted while a check runs, as eglot restarts it when it starts
+;; managing the buffer: the check's end must not report to it.
+(flymake-start)
+(let ((flymake-start-on-flymake-mode nil))
+  (flymake-mode -1)
+  (flymake-mode 1))
+(with-timeout (10 (say "restarted: the check did not end within 10 s"))
+  (while (process-live-p stylo-flymake--process)
+    (accept-process-output nil 0.02)))
+(accept-process-output nil 0.1)
+(say "restarted while checking: %S" (flymake-running-backends))
 (when with-eglot
   (require 'eglot)
   (let ((eglot-server-programs '((c-mode . ("stylo-lsp")))))
@@ -136,7 +148,8 @@ all fixed: 3, other 1
 $operators
 fixed again: unchanged
 $(printf '%s\n' "$fixed" | sed 's/^/|/')
-|"
+|
+restarted while checking: nil"
 if [ $with_eglot = t ]; then
   expected="$expected
 eglot's backends: (stylo-flymake eglot-flymake-backend)
