@@ -373,6 +373,11 @@ struct fitting_case {
 TEST(LspQuickFixes, ActionsFitTheRequest) {
   const std::string one = "if(a) a=-1;\n", two = "if(a) if(b) x;\n", emoji = "\xF0\x9F\x98\x80 if(a) if(b)\n";
   const std::string ifs_fixed_first = "if (a) if(b) x;\n", ifs_fixed_second = "if(a) if (b) x;\n";
+  const std::string four = "\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80";
+  const std::string five = four + "\xF0\x9F\x98\x80";
+  const std::string emoji4 = four + " if(a) if(b)\n", emoji4_fixed_first = four + " if (a) if(b)\n",
+                    emoji4_fixed_second = four + " if(a) if (b)\n";
+  const std::string emoji5 = five + " if(a) if(b)\n", emoji5_fixed_second = five + " if(a) if (b)\n";
   const std::vector<fitting_case> cases = {
       {"cursor on if( beside an operator", one, range(0, 1, 0, 1), {}, {"*Insert a space after 'if' => if (a) a=-1;\n"}},
       {"cursor on the operator", one, range(0, 8, 0, 8), {},
@@ -399,6 +404,11 @@ TEST(LspQuickFixes, ActionsFitTheRequest) {
       {"both named in bytes after an emoji, the cursor in UTF-16 on the second", emoji, range(0, 9, 0, 9), {{0, 5}, {1, 11}},
        {"*Insert a space after 'if' => \xF0\x9F\x98\x80 if(a) if (b)\n",
         "Insert a space after 'if' => \xF0\x9F\x98\x80 if (a) if(b)\n"}},
+      {"four emoji before, both named in bytes (Neovim 0.7), the cursor in UTF-16 on the first", emoji4,
+       range(0, 9, 0, 9), {{0, 17}, {1, 23}},
+       {"*Insert a space after 'if' => " + emoji4_fixed_first, "Insert a space after 'if' => " + emoji4_fixed_second}},
+      {"five emoji before, the second named in code points (lsp-mode)", emoji5, range(0, 12, 0, 12), {{1, 12}},
+       {"*Insert a space after 'if' => " + emoji5_fixed_second}},
       {"one named twice", two, range(0, 0, 0, 14), {{1}, {1, 7}}, {"*Insert a space after 'if' => " + ifs_fixed_second}},
       {"the whole line, none named: the nearest preferred", two, range(0, 0, 0, 14), {},
        {"*Insert a space after 'if' => " + ifs_fixed_first, "Insert a space after 'if' => " + ifs_fixed_second}},
