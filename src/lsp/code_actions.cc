@@ -88,7 +88,9 @@ std::uint64_t range_from(const owned_finding& found, const action_request& reque
 // valid sequence counting as one.
 std::uint64_t code_points_in(std::string_view text) {
   std::uint64_t count = 0;
-  for (std::size_t at = 0; at < text.size(); ++count) at += std::max<std::size_t>(1, utf8_sequence_length(text.substr(at)));
+  for (std::size_t at = 0; at < text.size(); ++count) {
+    at += std::max<std::size_t>(1, utf8_sequence_length(text.substr(at)));
+  }
   return count;
 }
 
@@ -104,8 +106,8 @@ std::uint64_t column_distance(std::string_view text, const owned_finding& found,
   const std::size_t line_begin = line_at(text, found.begin).begin;
   const std::string_view before = text.substr(line_begin, found.begin - line_begin);
   std::uint64_t nearest = apart(named, start.character);
-  for (const std::uint64_t column : {static_cast<std::uint64_t>(before.size()), units_in(before, position_encoding::utf16),
-                                     code_points_in(before)}) {
+  const std::uint64_t bytes = before.size();
+  for (const std::uint64_t column : {bytes, units_in(before, position_encoding::utf16), code_points_in(before)}) {
     nearest = std::min(nearest, apart(named, column));
   }
   return 1 + nearest;
