@@ -153,6 +153,9 @@ TEST(Report, ExitStatusesAndMessages) {
        "stylo-report: standard input can be read once: give '-' or --file-list=- once only (see stylo-report "
        "--help)\n"},
       {"a failed read", "- < .", 2, "Failed while parsing '-'\n"},
+      {"a failed read among other troubles, on four threads: each said in turn, and the run ends there",
+       "-j4 missing.c --file-list=missing.txt a.c - missing.c < .", 2,
+       "Unable to open file 'missing.c'\nUnable to open file list 'missing.txt'\nFailed while parsing '-'\n"},
       {"a change with no revision", "--changed-since= a.c", 2,
        "stylo-report: --changed-since needs a revision (a branch, a tag or a commit) (see stylo-report --help)\n"},
       {"a change from git and from a patch", "--changed-since=main --changed-lines=p.diff", 2,
@@ -182,6 +185,10 @@ TEST(Report, ExitStatusesAndMessages) {
       {"jobs in every spelling", "-j 3 --jobs 2 -j4 --jobs=1 a.c", 1, ""},
       {"the report over an input", "--output=old.txt a.c old.txt", 2,
        "The report 'old.txt' would overwrite 'old.txt', which it checks: nothing written\n"},
+      {"the report over an input after another trouble, on four threads: the run ends there",
+       "-j4 --output=old.txt a.c missing.c old.txt missing.c", 2,
+       "Unable to open file 'missing.c'\nThe report 'old.txt' would overwrite 'old.txt', which it checks: nothing "
+       "written\n"},
       {"the report over an input by another name", "--output=./old.txt --file-list=- <<< old.txt", 2,
        "The report './old.txt' would overwrite 'old.txt', which it checks: nothing written\n"},
       {"the report over standard input", "--output=old.txt - < old.txt", 2,
@@ -578,6 +585,13 @@ TEST(Report, WriteCases) {
        "setpriv --reuid=65534 --regid=65534 --clear-groups REPORT --fix pub/a.c; s=$?; "
        "stat -c '%u %a' pub/a.c; cat pub/a.c; exit $s",
        0, "65534 777\nif (x)\n", fixed_one + "0 findings left\n"},
+      {"directories the user cannot read among files of many findings: each said in its turn among the report's "
+       "blocks, the same for any -j", other_user,
+       "chmod o+x .. . && mkdir w && for i in $(seq 12); do mkdir w/d$i && yes 'if(x)' | head -n 1000 > w/d$i/f.c; "
+       "done && chmod -R o+rX w && chmod 0 w/d12 w/d3 w/d6 w/d9 && for j in 1 2 4; do setpriv --reuid=65534 "
+       "--regid=65534 --clear-groups REPORT -j$j w > o$j 2>&1; echo $?; done; cmp o1 o2 && cmp o1 o4 && "
+       "grep -c '^Unable to open directory' o1 && grep -c keyword-space o1",
+       0, "2\n2\n2\n4\n8000\n", ""},
       {"a write-protected file (0444): left as it was, the others fixed", nothing,
        "cp a.c ro.c && chmod 444 ro.c && REPORT --fix ro.c a.c; s=$?; cat ro.c a.c; stat -c %a ro.c; exit $s", 2,
        gcc_line("ro.c", 1, 1, kw_if, "keyword-space") + "if(x)\nif (x)\n444\n",
@@ -799,6 +813,8 @@ TEST(Report, SameReportForEveryJobCount) {
       "--baseline=jobs/base.json --file-list=jobs/list.txt",
       "--output=jobs/out.txt --file-list=jobs/list.txt",
       "--diff jobs/crowded.c --file-list=jobs/failing.txt jobs/tree",
+      // The messages among the report's blocks where both go to one place.
+      "--file-list=jobs/list.txt jobs/tree jobs/missing.c 2>&1",
   };
   ASSERT_EQ(run("REPORT --format=json jobs/tree/f5.c jobs/crowded.c > jobs/base.json").status, 1);
   for (const std::string format : {"gcc", "json", "sarif", "github", "gitlab", "checkstyle", "junit"}) {
