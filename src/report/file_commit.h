@@ -26,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/replace_steps.h"
 #include "report/file_check.h"
 
 namespace stylo::report {
@@ -47,8 +48,12 @@ class file_commit {
 
   /// `descriptors`: the run's budget, which the replacements of the batch
   /// come from and go back to; `most_replacements` of them may wait.
-  file_commit(descriptor_budget& descriptors, std::size_t most_replacements)
-      : descriptors_(descriptors), most_replacements_(most_replacements == 0 ? 1 : most_replacements) {}
+  /// `steps`: the system's, or a test's.
+  file_commit(descriptor_budget& descriptors, std::size_t most_replacements,
+              platform::replace_steps& steps = platform::system_replace_steps())
+      : descriptors_(descriptors),
+        most_replacements_(most_replacements == 0 ? 1 : most_replacements),
+        steps_(steps) {}
 
   /// Takes a file's result, in the run's order.
   void add(std::unique_ptr<file_check> check);
@@ -67,9 +72,12 @@ class file_commit {
 
  private:
   outcome put_in_place(file_check& check, platform::input_handle& old_file);
+  bool holds_exactly(platform::input_handle input, std::string_view bytes);
+  void close_side_by_side(std::vector<platform::input_handle>& files);
 
   descriptor_budget& descriptors_;
   const std::size_t most_replacements_;
+  platform::replace_steps& steps_;
   std::vector<entry> entries_;
   std::size_t replacements_ = 0;
   /// The files this run has put in place (device, inode): one found in a
