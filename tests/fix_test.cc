@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -514,7 +515,12 @@ class fake_steps final : public stylo::platform::replace_steps {
   }
   file& add(const std::string& name, const std::string& bytes) { return files[name] = {next_inode_++, bytes}; }
 
-  int sync_outputs(const output_handle*, std::size_t) override { return sync_error; }
+  int sync_outputs(const output_handle* handles, std::size_t count) override {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (made_late_.contains(handles[i])) return late_sync_error;
+    }
+    return sync_error;
+  }
   int open_source(const std::string& name, input_handle& input, stylo::platform::file_facts& facts) override {
     if (before_compare) before_compare(*this, name);
     if (const auto error = open_error.find(name); error != open_error.end()) return error->second;
@@ -545,13 +551,14 @@ class fake_steps final : public stylo::platform::replace_steps {
   int create_replacement(const std::string&, const stylo::platform::file_facts&, input_handle,
                          stylo::platform::temporary_file& made) override {
     made.handle = replacement("");
+    made_late_.insert(made.handle);
     return 0;
   }
   int write_to(output_handle handle, std::string_view bytes) override {
     replacements.at(handle).bytes.append(bytes);
     return 0;
   }
-  int sync_output(output_handle) override { return late_sync_error; }
+  int sync_output(output_handle) override { return late_sync_error; }  // one at a time: as late_sync_error
   int publish(stylo::platform::temporary_file& made, const std::string& target) override {
     if (const auto error = publish_error.find(target); error != publish_error.end()) return error->second;
     files[target] = replacements.at(made.handle);
@@ -577,6 +584,7 @@ class fake_steps final : public stylo::platform::replace_steps {
   output_handle next_handle_ = 100;
   std::uint64_t next_inode_ = 1;
   std::map<input_handle, std::pair<std::string, std::size_t>> reading_;
+  std::set<output_handle> made_late_;  // by create_replacement, at the commit
   std::mutex closing_;
 };
 
@@ -651,12 +659,36 @@ TEST(FileCommit, BatchStepsOverAFakeFileSystem) {
        {outcome::replaced, outcome::ours_meanwhile},
        {0, 0},
        {"a.c"}},
-      {"a replacement left to the commit, no descriptor having been left to the job",
+      {"a replacement left to the commit (no descriptor left to the job): made after the others",
        {{"a.c", true, true}, {"b.c"}},
        {},
        {outcome::replaced, outcome::replaced},
        {0, 0},
-       {"a.c", "b.c"}},
+       {"b.c", "a.c"}},
+      {"replacements left to the commit, with none made by a job",
+       {{"a.c", true, true}, {"b.c", true, true}, {"c.c", true, true}},
+       {},
+       {outcome::replaced, outcome::replaced, outcome::replaced},
+       {0, 0, 0},
+       {"a.c", "b.c", "c.c"}},
+      {"a file named twice, both left to the commit: never both in one group",
+       {{"x.c"}, {"y.c"}, {"a.c", true, true}, {"link.c>a.c", true, true}},
+       {},
+       {outcome::replaced, outcome::replaced, outcome::replaced, outcome::ours_meanwhile},
+       {0, 0, 0, 0},
+       {"x.c", "y.c", "a.c"}},
+      {"replacements left to the commit whose group's sync fails",
+       {{"a.c"}, {"b.c", true, true}, {"c.c", true, true}},
+       [](fake_steps& fs) { fs.late_sync_error = ENOSPC; },
+       {outcome::replaced, outcome::write_failed, outcome::write_failed},
+       {0, ENOSPC, ENOSPC},
+       {"a.c"}},
+      {"a replacement left to the commit, its file changed meanwhile",
+       {{"a.c"}, {"b.c", true, true}, {"c.c", true, true}},
+       [](fake_steps& fs) { fs.files["b.c"].bytes = "if(z)\n"; },
+       {outcome::replaced, outcome::changed_meanwhile, outcome::replaced},
+       {0, 0, 0},
+       {"a.c", "c.c"}},
       {"a replacement left to the commit whose sync fails",
        {{"a.c", true, true}, {"b.c"}},
        [](fake_steps& fs) { fs.late_sync_error = ENOSPC; },
@@ -734,6 +766,8 @@ TEST(FileCommit, BatchStepsOverAFakeFileSystem) {
       ASSERT_TRUE(fs.files.contains(name)) << c.what << ": " << name;
       EXPECT_EQ(fs.files.at(name).bytes, put ? "if (x)\n" : kept) << c.what << ": " << name;
     }
+    std::sort(fs.directories_synced.begin(), fs.directories_synced.end());
+    std::sort(replaced.begin(), replaced.end());
     EXPECT_EQ(fs.directories_synced, replaced) << c.what;
     EXPECT_EQ(fs.inputs_open, 0u) << c.what << ": every file opened to compare closed";
     EXPECT_TRUE(fs.replacements.empty()) << c.what << ": every replacement closed or removed";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -55,6 +56,8 @@ void file_commit::add(std::unique_ptr<file_check> check) {
 }
 
 void file_commit::commit() {
+  // 1. The replacements the jobs wrote: one sync for all, then each file
+  // compared and its replacement put in place, in order.
   std::vector<platform::output_handle> written;
   for (const entry& each : entries_) {
     if (each.check->replacement.handle != platform::no_output) written.push_back(each.check->replacement.handle);
@@ -62,35 +65,118 @@ void file_commit::commit() {
   const int sync_error = written.empty() ? 0 : steps_.sync_outputs(written.data(), written.size());
   std::vector<std::string> renamed;
   std::vector<platform::input_handle> replaced_files;
+  // The descriptors of the batch's own replacements, once each is done
+  // with: kept for the replacements still to be made (2.), then given back.
+  std::size_t freed = 0;
+  std::vector<entry*> late;
   for (entry& each : entries_) {
     file_check& check = *each.check;
     if (check.fixing != fix_state::fixed) continue;
-    if (sync_error != 0 && !check.in_memory) {
+    if (check.in_memory) {
+      late.push_back(&each);
+      continue;
+    }
+    if (sync_error != 0) {
       check.error = sync_error;
       each.what = outcome::write_failed;
     } else {
       platform::input_handle old_file = platform::no_input;
-      each.what = put_in_place(check, old_file);
-      if (old_file != platform::no_input) replaced_files.push_back(old_file);
+      if (const auto changed = compare(check, old_file)) {
+        each.what = *changed;
+      } else {
+        each.what = put_in_place(check);
+        replaced_files.push_back(old_file);
+      }
     }
-    if (each.what == outcome::replaced) renamed.push_back(check.target);
-    if (check.replacement.handle != platform::no_output || !check.replacement.name.empty()) {
-      steps_.remove_temporary(check.replacement);
+    if (check.holds_descriptor) {
+      check.holds_descriptor = false;
+      ++freed;
     }
-    check.abandon_replacement(&descriptors_);
-    std::string().swap(check.original);
-    std::string().swap(check.fixed);
+    done_with(each, renamed);
   }
+
+  // 2. The files whose jobs found no descriptor left (most files, when
+  // every file has fixes and the jobs run far ahead of the report): their
+  // replacements made now, as many at a time as descriptors were freed, and
+  // synced together rather than one sync each.
+  for (std::size_t next = 0; next < late.size();) {
+    const std::size_t room = std::max<std::size_t>(freed, 1);
+    std::vector<entry*> group;
+    std::vector<platform::input_handle> compared;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> files;
+    written.clear();
+    for (; next < late.size() && group.size() < room; ++next) {
+      entry& each = *late[next];
+      file_check& check = *each.check;
+      platform::input_handle old_file = platform::no_input;
+      platform::file_facts now;
+      if (const auto changed = compare(check, old_file, &now)) {
+        each.what = *changed;
+        done_with(each, renamed);
+        continue;
+      }
+      // The same file twice in one group would have its second replacement
+      // renamed over the first: it waits for the next group, which finds
+      // the first in place.
+      if (std::find(files.begin(), files.end(), std::pair{now.device, now.inode}) != files.end()) {
+        steps_.close_input(old_file);
+        break;
+      }
+      check.error = steps_.create_replacement(check.target, now, old_file, check.replacement);
+      if (check.error == 0) check.error = steps_.write_to(check.replacement.handle, check.fixed);
+      if (check.error != 0) {
+        steps_.close_input(old_file);
+        each.what = outcome::write_failed;
+        done_with(each, renamed);
+        continue;
+      }
+      group.push_back(&each);
+      compared.push_back(old_file);
+      files.emplace_back(now.device, now.inode);
+      written.push_back(check.replacement.handle);
+    }
+    const int group_error = written.empty() ? 0 : steps_.sync_outputs(written.data(), written.size());
+    for (std::size_t i = 0; i < group.size(); ++i) {
+      entry& each = *group[i];
+      if (group_error != 0) {
+        each.check->error = group_error;
+        each.what = outcome::write_failed;
+        steps_.close_input(compared[i]);
+      } else {
+        each.what = put_in_place(*each.check);
+        if (each.what == outcome::replaced) {
+          replaced_files.push_back(compared[i]);
+        } else {
+          steps_.close_input(compared[i]);
+        }
+      }
+      done_with(each, renamed);
+    }
+  }
+  for (; freed > 0; --freed) descriptors_.give_back();
   close_side_by_side(replaced_files);
   if (!renamed.empty()) steps_.sync_directories_of(renamed);
 }
 
-file_commit::outcome file_commit::put_in_place(file_check& check, platform::input_handle& old_file) {
+void file_commit::done_with(entry& each, std::vector<std::string>& renamed) {
+  file_check& check = *each.check;
+  if (each.what == outcome::replaced) renamed.push_back(check.target);
+  if (check.replacement.handle != platform::no_output || !check.replacement.name.empty()) {
+    steps_.remove_temporary(check.replacement);
+  }
+  check.abandon_replacement(&descriptors_);
+  std::string().swap(check.original);
+  std::string().swap(check.fixed);
+}
+
+std::optional<file_commit::outcome> file_commit::compare(file_check& check, platform::input_handle& old_file,
+                                                         platform::file_facts* facts) {
   // The file as it is now, compared byte for byte with the text the fixes
   // were made on: as late as can be, so that nothing another program wrote
   // is lost.
   platform::file_facts now;
   if (const int error = steps_.open_source(check.target, old_file, now); error != 0) {
+    old_file = platform::no_input;
     if (error == EMFILE || error == ENFILE) {
       check.error = error;
       return outcome::write_failed;
@@ -104,14 +190,11 @@ file_commit::outcome file_commit::put_in_place(file_check& check, platform::inpu
     old_file = platform::no_input;
     return made_.contains({now.device, now.inode}) ? outcome::ours_meanwhile : outcome::changed_meanwhile;
   }
-  if (check.in_memory) {
-    // No descriptor was left when the job ran: the replacement is made now,
-    // as the job would have made it, and synced on its own.
-    check.error = steps_.create_replacement(check.target, now, old_file, check.replacement);
-    if (check.error == 0) check.error = steps_.write_to(check.replacement.handle, check.fixed);
-    if (check.error == 0) check.error = steps_.sync_output(check.replacement.handle);
-    if (check.error != 0) return outcome::write_failed;
-  }
+  if (facts != nullptr) *facts = now;
+  return std::nullopt;
+}
+
+file_commit::outcome file_commit::put_in_place(file_check& check) {
   if (check.error = steps_.publish(check.replacement, check.target); check.error != 0) {
     return outcome::write_failed;
   }

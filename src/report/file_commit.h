@@ -15,12 +15,19 @@
 ///     owner and attributes (file_replace.h);
 ///  4. the directories synced, so that the renames stay.
 ///
+/// A file whose job found no descriptor left has its replacement made at
+/// the commit, after the others, in groups as large as the descriptors the
+/// others gave back, each group synced at once (steps 1 to 3 again): when
+/// every file has fixes the jobs run far ahead of the report, and most
+/// replacements are made here. The same file never twice in one group.
+///
 /// Files with nothing to replace wait in the batch too, so that the report
 /// keeps the order; a batch holds at most as many replacements as the
 /// descriptors allow, and a bounded number of files.
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -71,7 +78,15 @@ class file_commit {
   void clear();
 
  private:
-  outcome put_in_place(file_check& check, platform::input_handle& old_file);
+  /// Whether the file still holds the bytes the fixes were made on: then
+  /// nothing, with `old_file` open on it (and its facts in `facts`);
+  /// otherwise what became of it, with nothing open.
+  std::optional<outcome> compare(file_check& check, platform::input_handle& old_file,
+                                 platform::file_facts* facts = nullptr);
+  /// Renames the synced replacement over the file.
+  outcome put_in_place(file_check& check);
+  /// The entry's replacement closed (or removed), its texts let go.
+  void done_with(entry& each, std::vector<std::string>& renamed);
   bool holds_exactly(platform::input_handle input, std::string_view bytes);
   void close_side_by_side(std::vector<platform::input_handle>& files);
 
