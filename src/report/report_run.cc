@@ -61,11 +61,17 @@ constexpr std::size_t held_bytes_per_thread = std::size_t{1} << 20;
 // the report, a file list, a directory walk, each thread's file being
 // read, the file compared at the commit), halved for safety; at most 128,
 // which is enough to make one sync serve many files.
-std::size_t replacement_budget(unsigned jobs) {
+// The jobs' replacements may hold as many as every file waiting could use
+// (the pool's window and a batch), within that same half: a job that finds
+// none left has its replacement made at the commit, which costs a sync
+// more.
+std::size_t descriptor_budget_size(unsigned jobs) {
   const std::size_t reserve = 16 + 2 * std::size_t{jobs};
   const std::size_t limit = platform::descriptor_limit();
-  return limit > reserve ? std::min<std::size_t>(128, (limit - reserve) / 2) : 0;
+  const std::size_t waiting = files_waiting_per_thread_fixing * jobs + 128;
+  return limit > reserve ? std::min(waiting, (limit - reserve) / 2) : 0;
 }
+std::size_t replacement_budget(unsigned jobs) { return std::min<std::size_t>(128, descriptor_budget_size(jobs)); }
 
 // One run over every input, in order. Each file is one job (file_check.h):
 // with one thread it is run where the file is named; with more, by the
@@ -83,7 +89,7 @@ class report_run {
       : given_(given),
         output_(output),
         reporter_(format, known, &output),
-        descriptors_(replacement_budget(jobs)),
+        descriptors_(descriptor_budget_size(jobs)),
         commit_(descriptors_, replacement_budget(jobs)) {
     settings_.fix = given.fix;
     settings_.diff = given.diff;
