@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # stylo-report's threads under ThreadSanitizer: checkers on four threads in
-# memory (the unit test), then stylo-report at -j4 on a generated tree of
-# some 400 files with names that cannot be opened among them, its report
+# memory and the report's pipeline with fake jobs (the unit tests), then
+# stylo-report at -j4 on a generated tree of some 400 files with names that
+# cannot be opened and a file list that cannot be opened among them (a
+# message that waits its turn in the pipeline), its report
 # held to -j1's byte for byte in two formats, and --fix over the same
 # tree. Any report is fatal. A few minutes on two cores.
 set -euo pipefail
@@ -13,10 +15,11 @@ flags="-fsanitize=thread -fno-omit-frame-pointer -g -O1"
 rm -rf build-tsan
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ \
   -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" >/dev/null
-cmake --build build-tsan -j2 --target stylo-report stylo_tests
+cmake --build build-tsan -j2 --target stylo-report stylo_tests stylo_fix_tests
 export TSAN_OPTIONS="halt_on_error=1:exitcode=86:second_deadlock_stack=1"
 
 build-tsan/tests/stylo_tests --gtest_filter='FileScan.CheckersOnThreadsShareNothing'
+build-tsan/tests/stylo_fix_tests --gtest_filter='OrderedPipeline.*'
 
 root=$PWD
 work=$(mktemp -d)
@@ -27,10 +30,10 @@ printf 'tree/missing.c\ntree\n\n' >> "$work/list.txt"
 cd "$work"
 for format in gcc sarif; do
   status=0
-  "$OLDPWD/build-tsan/stylo-report" -j1 --format=$format --file-list=list.txt tree > one.out 2> one.err || status=$?
+  "$OLDPWD/build-tsan/stylo-report" -j1 --format=$format --file-list=list.txt --file-list=no-list.txt tree > one.out 2> one.err || status=$?
   [ "$status" -eq 2 ] || { echo "tsan: -j1 ended with $status, not 2"; exit 1; }
   status=0
-  "$OLDPWD/build-tsan/stylo-report" -j4 --format=$format --file-list=list.txt tree > four.out 2> four.err || status=$?
+  "$OLDPWD/build-tsan/stylo-report" -j4 --format=$format --file-list=list.txt --file-list=no-list.txt tree > four.out 2> four.err || status=$?
   [ "$status" -eq 2 ] || { echo "tsan: -j4 ended with $status, not 2 (86: a ThreadSanitizer report)"; cat four.err; exit 1; }
   cmp one.out four.out && cmp one.err four.err
   echo "tsan: $format at -j4 as at -j1 ($(wc -c < four.out) bytes), no report"

@@ -64,7 +64,11 @@ struct session {
     send({{"jsonrpc", "2.0"}, {"method", method}, {"params", params}});
   }
   void start(position_encoding encoding) {
-    const json encodings = encoding == position_encoding::utf8 ? json{"utf-8", "utf-16"} : json{"utf-16"};
+    // UTF-8 offered with UTF-32, which it must win over; UTF-32 after
+    // UTF-16, which it must win over too.
+    const json encodings = encoding == position_encoding::utf8    ? json{"utf-32", "utf-8", "utf-16"}
+                           : encoding == position_encoding::utf32 ? json{"utf-16", "utf-32"}
+                                                                  : json{"utf-16"};
     send({{"jsonrpc", "2.0"}, {"id", 0}, {"method", "initialize"},
           {"params", {{"capabilities", {{"general", {{"positionEncodings", encodings}}}}}}}});
     notify("initialized", json::object());
@@ -114,14 +118,16 @@ struct position_case {
 };
 
 TEST(LspPositions, FindingsLandOnTheirText) {
-  const auto utf8 = position_encoding::utf8, utf16 = position_encoding::utf16;
+  const auto utf8 = position_encoding::utf8, utf16 = position_encoding::utf16, utf32 = position_encoding::utf32;
   const std::vector<position_case> cases = {
       {"ascii", "if(x) y=-1;\n", utf16, {}, {{0, 0, 0, 3}, {0, 7, 0, 9}}},
       {"two-byte letters, utf-16", "\xC3\xA9\xC3\xA9 if(x)\n", utf16, {}, {{0, 3, 0, 6}}},
       {"two-byte letters, utf-8", "\xC3\xA9\xC3\xA9 if(x)\n", utf8, {}, {{0, 5, 0, 8}}},
       {"emoji: a surrogate pair", "/*\xF0\x9F\x98\x80*/x=!y\n", utf16, {}, {{0, 7, 0, 9}}},
       {"emoji, utf-8", "/*\xF0\x9F\x98\x80*/x=!y\n", utf8, {}, {{0, 9, 0, 11}}},
+      {"emoji, utf-32 (code points, as Emacs counts)", "/*\xF0\x9F\x98\x80*/x=!y\n", utf32, {}, {{0, 6, 0, 8}}},
       {"bytes that are not UTF-8 count one unit each", "\xE9\xFF\xE2\x82 while(1)", utf16, {}, {{0, 5, 0, 11}}},
+      {"bytes that are not UTF-8, utf-32", "\xE9\xFF\xE2\x82 \xC3\xA9 while(1)", utf32, {}, {{0, 7, 0, 13}}},
       {"CR LF", "a;\r\nb=-1;\r\nfor(;;);\r\n", utf16, {}, {{1, 1, 1, 3}, {2, 0, 2, 4}}},
       {"a lone CR ends the protocol's line, not stylo's", "x;\r  if(a)\rb==!c\n", utf16, {},
        {{1, 2, 1, 5}, {2, 1, 2, 4}}},
@@ -133,6 +139,8 @@ TEST(LspPositions, FindingsLandOnTheirText) {
        {{1, 0, 1, 6}, {1, 8, 1, 10}}},
       {"an edit after an emoji, utf-16", "\xF0\x9F\x98\x80 x\n", utf16,
        {{{"range", range(0, 3, 0, 4)}, {"text", "if(y)"}}}, {{0, 3, 0, 6}}},
+      {"an edit after an emoji, utf-32: a blank typed after 'for'", "\xF0\x9F\x98\x80 for(;;) x=+1;\n", utf32,
+       {{{"range", range(0, 5, 0, 5)}, {"text", " "}}}, {{0, 12, 0, 14}}},
       {"a full change", "if(x)\n", utf16, {{{"text", "\n\nz=-1"}}}, {{2, 1, 2, 3}}},
       {"a change past the end is taken at the end", "x", utf16, {{{"range", range(5, 0, 9, 9)}, {"text", "=-1"}}},
        {{0, 1, 0, 3}}},
@@ -148,6 +156,7 @@ TEST(LspPositions, FindingsLandOnTheirText) {
     }
     EXPECT_EQ(s.last_ranges(), c.ranges);
     EXPECT_EQ(s.sent.back()["params"]["version"], 1 + c.edits.size());
+    EXPECT_EQ(s.sent.front()["result"]["capabilities"]["positionEncoding"], stylo::lsp::name_of(c.encoding));
   }
 }
 
@@ -373,6 +382,11 @@ struct fitting_case {
 TEST(LspQuickFixes, ActionsFitTheRequest) {
   const std::string one = "if(a) a=-1;\n", two = "if(a) if(b) x;\n", emoji = "\xF0\x9F\x98\x80 if(a) if(b)\n";
   const std::string ifs_fixed_first = "if (a) if(b) x;\n", ifs_fixed_second = "if(a) if (b) x;\n";
+  const std::string four = "\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80";
+  const std::string five = four + "\xF0\x9F\x98\x80";
+  const std::string emoji4 = four + " if(a) if(b)\n", emoji4_fixed_first = four + " if (a) if(b)\n",
+                    emoji4_fixed_second = four + " if(a) if (b)\n";
+  const std::string emoji5 = five + " if(a) if(b)\n", emoji5_fixed_second = five + " if(a) if (b)\n";
   const std::vector<fitting_case> cases = {
       {"cursor on if( beside an operator", one, range(0, 1, 0, 1), {}, {"*Insert a space after 'if' => if (a) a=-1;\n"}},
       {"cursor on the operator", one, range(0, 8, 0, 8), {},
@@ -391,6 +405,19 @@ TEST(LspQuickFixes, ActionsFitTheRequest) {
        {"*Insert a space after 'if' => " + ifs_fixed_first}},
       {"both named: one preferred", two, range(0, 0, 0, 14), {{0}, {1}},
        {"*Insert a space after 'if' => " + ifs_fixed_first, "Insert a space after 'if' => " + ifs_fixed_second}},
+      {"both named, cursor on the operator: its fixes first, none preferred", one, range(0, 8, 0, 8), {{0}, {1}},
+       {"Change to '-=' => if(a) a-=1;\n", "Insert a space: '= -' => if(a) a= -1;\n",
+        "Insert a space after 'if' => if (a) a=-1;\n"}},
+      {"both named, cursor on the second: it is preferred", two, range(0, 7, 0, 7), {{0}, {1}},
+       {"*Insert a space after 'if' => " + ifs_fixed_second, "Insert a space after 'if' => " + ifs_fixed_first}},
+      {"both named in bytes after an emoji, the cursor in UTF-16 on the second", emoji, range(0, 9, 0, 9), {{0, 5}, {1, 11}},
+       {"*Insert a space after 'if' => \xF0\x9F\x98\x80 if(a) if (b)\n",
+        "Insert a space after 'if' => \xF0\x9F\x98\x80 if (a) if(b)\n"}},
+      {"four emoji before, both named in bytes (Neovim 0.7), the cursor in UTF-16 on the first", emoji4,
+       range(0, 9, 0, 9), {{0, 17}, {1, 23}},
+       {"*Insert a space after 'if' => " + emoji4_fixed_first, "Insert a space after 'if' => " + emoji4_fixed_second}},
+      {"five emoji before, the second named in code points (lsp-mode)", emoji5, range(0, 12, 0, 12), {{1, 12}},
+       {"*Insert a space after 'if' => " + emoji5_fixed_second}},
       {"one named twice", two, range(0, 0, 0, 14), {{1}, {1, 7}}, {"*Insert a space after 'if' => " + ifs_fixed_second}},
       {"the whole line, none named: the nearest preferred", two, range(0, 0, 0, 14), {},
        {"*Insert a space after 'if' => " + ifs_fixed_first, "Insert a space after 'if' => " + ifs_fixed_second}},

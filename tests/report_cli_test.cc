@@ -153,6 +153,9 @@ TEST(Report, ExitStatusesAndMessages) {
        "stylo-report: standard input can be read once: give '-' or --file-list=- once only (see stylo-report "
        "--help)\n"},
       {"a failed read", "- < .", 2, "Failed while parsing '-'\n"},
+      {"a failed read among other troubles, on four threads: each said in turn, and the run ends there",
+       "-j4 missing.c --file-list=missing.txt a.c - missing.c < .", 2,
+       "Unable to open file 'missing.c'\nUnable to open file list 'missing.txt'\nFailed while parsing '-'\n"},
       {"a change with no revision", "--changed-since= a.c", 2,
        "stylo-report: --changed-since needs a revision (a branch, a tag or a commit) (see stylo-report --help)\n"},
       {"a change from git and from a patch", "--changed-since=main --changed-lines=p.diff", 2,
@@ -182,6 +185,10 @@ TEST(Report, ExitStatusesAndMessages) {
       {"jobs in every spelling", "-j 3 --jobs 2 -j4 --jobs=1 a.c", 1, ""},
       {"the report over an input", "--output=old.txt a.c old.txt", 2,
        "The report 'old.txt' would overwrite 'old.txt', which it checks: nothing written\n"},
+      {"the report over an input after another trouble, on four threads: the run ends there",
+       "-j4 --output=old.txt a.c missing.c old.txt missing.c", 2,
+       "Unable to open file 'missing.c'\nThe report 'old.txt' would overwrite 'old.txt', which it checks: nothing "
+       "written\n"},
       {"the report over an input by another name", "--output=./old.txt --file-list=- <<< old.txt", 2,
        "The report './old.txt' would overwrite 'old.txt', which it checks: nothing written\n"},
       {"the report over standard input", "--output=old.txt - < old.txt", 2,
@@ -531,7 +538,9 @@ TEST(Report, WriteCases) {
   // memory map), fails under it and says so on standard error.
   // `other_user`: root, and the program run as another user, who cannot
   // write an instrumented build's coverage counts.
-  enum needs { nothing, root, root_and_xattr, limits, other_user };
+  // `unnamed`: files under way have no name (Linux); elsewhere SIGKILL
+  // leaves them, as it leaves any program's.
+  enum needs { nothing, root, root_and_xattr, limits, other_user, unnamed };
   const std::string fixed_one = "stylo-report: fixed 1 finding in 1 file, ";
   const struct {
     const char* what;
@@ -576,6 +585,13 @@ TEST(Report, WriteCases) {
        "setpriv --reuid=65534 --regid=65534 --clear-groups REPORT --fix pub/a.c; s=$?; "
        "stat -c '%u %a' pub/a.c; cat pub/a.c; exit $s",
        0, "65534 777\nif (x)\n", fixed_one + "0 findings left\n"},
+      {"directories the user cannot read among files of many findings: each said in its turn among the report's "
+       "blocks, the same for any -j", other_user,
+       "chmod o+x .. . && mkdir w && for i in $(seq 12); do mkdir w/d$i && yes 'if(x)' | head -n 1000 > w/d$i/f.c; "
+       "done && chmod -R o+rX w && chmod 0 w/d12 w/d3 w/d6 w/d9 && for j in 1 2 4; do setpriv --reuid=65534 "
+       "--regid=65534 --clear-groups REPORT -j$j w > o$j 2>&1; echo $?; done; cmp o1 o2 && cmp o1 o4 && "
+       "grep -c '^Unable to open directory' o1 && grep -c keyword-space o1",
+       0, "2\n2\n2\n4\n8000\n", ""},
       {"a write-protected file (0444): left as it was, the others fixed", nothing,
        "cp a.c ro.c && chmod 444 ro.c && REPORT --fix ro.c a.c; s=$?; cat ro.c a.c; stat -c %a ro.c; exit $s", 2,
        gcc_line("ro.c", 1, 1, kw_if, "keyword-space") + "if(x)\nif (x)\n444\n",
@@ -610,6 +626,11 @@ TEST(Report, WriteCases) {
       {"a name of 250 bytes, the longest most systems take less a few", nothing,
        "n=$(printf 'n%.0s' $(seq 248)).c && cp a.c $n && REPORT --fix $n; s=$?; cat $n; exit $s", 0, "if (x)\n",
        fixed_one + "0 findings left\n"},
+      {"killed (SIGKILL) while the report and a fixed file wait: nothing left beside them", unnamed,
+       "mkfifo list && { REPORT -j1 --fix --output=r.txt --file-list=list 2> e.txt & } && exec 3>list && "
+       "printf 'a.c\\n' >&3 && sleep 0.5; kill -KILL $!; { wait $!; } 2> /dev/null; echo $?; exec 3>&-; "
+       "LC_ALL=C ls -A; cat a.c",
+       0, "137\na.c\ne.txt\nlist\nif(x)\n", ""},
       {"an early end (the report onto a full device): the files fixed still said", root,
        "mknod full c 1 7 && printf 'if(x) y=-1;\\n' > a.c && REPORT --fix a.c > full; s=$?; cat a.c; exit $s", 2,
        "if (x) y=-1;\n",
@@ -628,6 +649,12 @@ TEST(Report, WriteCases) {
       std::printf("skipped (needs root): %s\n", c.what);
       continue;
     }
+#if STYLO_TEST_FILES_NAMED_WHILE_WRITTEN
+    if (c.need == unnamed) {
+      std::printf("skipped (this build names the files it writes): %s\n", c.what);
+      continue;
+    }
+#endif
 #if STYLO_TEST_ATTRIBUTES_NOT_COPIED
     if (c.need == root_and_xattr) {
       std::printf("skipped (this build copies no extended attributes): %s\n", c.what);
@@ -782,6 +809,8 @@ TEST(Report, SameReportForEveryJobCount) {
       "--baseline=jobs/base.json --file-list=jobs/list.txt",
       "--output=jobs/out.txt --file-list=jobs/list.txt",
       "--diff jobs/crowded.c --file-list=jobs/failing.txt jobs/tree",
+      // The messages among the report's blocks where both go to one place.
+      "--file-list=jobs/list.txt jobs/tree jobs/missing.c 2>&1",
   };
   ASSERT_EQ(run("REPORT --format=json jobs/tree/f5.c jobs/crowded.c > jobs/base.json").status, 1);
   for (const std::string format : {"gcc", "json", "sarif", "github", "gitlab", "checkstyle", "junit"}) {

@@ -21,6 +21,12 @@
 ;; #'stylo-flymake-setup), or M-x stylo-flymake-setup in a C buffer.  When
 ;; eglot starts managing the buffer, it sets Flymake's backends to its own
 ;; alone; the backend is then put back beside eglot's.
+;;
+;; Fixes: M-x stylo-flymake-fix-line puts the blank after each keyword of
+;; the line at point, M-x stylo-flymake-fix every one in the buffer.  They
+;; are stylo-report's own fixes (its --fix, run on the buffer's text), so
+;; they are exactly those the command line makes; an operator is never
+;; changed, as only its author knows which of the two readings was meant.
 
 ;;; Code:
 
@@ -99,8 +105,14 @@ The bytes are those of LINE-TEXT in UTF-8, as stylo-report was sent it."
              (lambda (process _event)
                (when (memq (process-status process) '(exit signal))
                  (unwind-protect
+                     ;; Reported only to a Flymake that still waits for it:
+                     ;; one restarted meanwhile (as eglot does when it starts
+                     ;; managing the buffer) holds no state for this run and
+                     ;; would signal an error from this sentinel.
                      (when (and (buffer-live-p source)
-                                (eq process (buffer-local-value 'stylo-flymake--process source)))
+                                (eq process (buffer-local-value 'stylo-flymake--process source))
+                                (with-current-buffer source
+                                  (memq #'stylo-flymake (flymake-running-backends))))
                        (let ((text (with-current-buffer output (buffer-string))))
                          ;; 0: nothing found; 1: findings; anything else
                          ;; (2, a signal) is stylo-report's failure.
@@ -120,6 +132,64 @@ The bytes are those of LINE-TEXT in UTF-8, as stylo-report was sent it."
   "Put the backend back where eglot set Flymake's backends to its own."
   (when stylo-flymake--wanted
     (add-hook 'flymake-diagnostic-functions #'stylo-flymake nil t)))
+
+(defun stylo-flymake--fixed-text ()
+  "The buffer's whole text with stylo-report's certain fixes made."
+  (let ((program (or (executable-find stylo-flymake-program)
+                     (user-error "%s was not found on exec-path" stylo-flymake-program)))
+        (text (save-restriction (widen) (buffer-substring-no-properties (point-min) (point-max))))
+        (errors (make-temp-file "stylo-flymake")))
+    (unwind-protect
+        (with-temp-buffer
+          ;; UTF-8 both ways whatever the locale: the bytes stylo-report
+          ;; checks and fixes are those it gives back.
+          (let* ((coding-system-for-write 'utf-8-unix)
+                 (coding-system-for-read 'utf-8-unix)
+                 (status (progn (insert text)
+                                (call-process-region (point-min) (point-max) program t (list t errors) nil
+                                                     "--fix" "-"))))
+            ;; 0: nothing left; 1: findings left (operators).  Anything else
+            ;; is a failure, whose output is not the text.
+            (unless (memq status '(0 1))
+              (error "stylo-report --fix failed (%s): %s" status
+                     (with-temp-buffer (insert-file-contents errors) (string-trim (buffer-string)))))
+            (buffer-string)))
+      (delete-file errors))))
+
+(defun stylo-flymake--replace-region (beg end text)
+  "Replace BEG..END with TEXT as one change, keeping point and markers."
+  (let ((source (current-buffer)))
+    (with-temp-buffer
+      (insert text)
+      (let ((fixed (current-buffer)))
+        (with-current-buffer source
+          (save-restriction
+            (narrow-to-region beg end)
+            (replace-buffer-contents fixed)))))))
+
+;;;###autoload
+(defun stylo-flymake-fix ()
+  "Put the blank after every keyword stylo finds in the buffer."
+  (interactive)
+  (let ((fixed (stylo-flymake--fixed-text)))
+    (save-restriction
+      (widen)
+      (unless (string= fixed (buffer-substring-no-properties (point-min) (point-max)))
+        (stylo-flymake--replace-region (point-min) (point-max) fixed)))))
+
+;;;###autoload
+(defun stylo-flymake-fix-line ()
+  "Put the blank after each keyword stylo finds on the line at point."
+  (interactive)
+  (let* ((fixed-lines (split-string (stylo-flymake--fixed-text) "\n"))
+         (line (save-restriction (widen) (line-number-at-pos)))
+         (wanted (nth (1- line) fixed-lines)))
+    ;; A fix only puts blanks inside a line: the lines stay the same ones.
+    (unless (= (length fixed-lines)
+               (save-restriction (widen) (length (split-string (buffer-string) "\n"))))
+      (error "stylo-report --fix changed the number of lines"))
+    (unless (string= wanted (buffer-substring-no-properties (line-beginning-position) (line-end-position)))
+      (stylo-flymake--replace-region (line-beginning-position) (line-end-position) wanted))))
 
 ;;;###autoload
 (defun stylo-flymake-setup ()

@@ -10,9 +10,10 @@
 ;; keyword.  Use: (load "/path/to/stylo-lsp-mode.el") after lsp-mode is
 ;; loaded, then M-x lsp in a C buffer (or `lsp-deferred' in `c-mode-hook').
 ;;
-;; lsp-mode 8 takes the server's columns, counted in UTF-16, for characters:
-;; after an emoji on the same line a finding shows one column late.  The
-;; fixes still give the right text.
+;; lsp-mode 8 counts a line's columns in Emacs's characters, code points,
+;; whatever the server says; the client asks stylo-lsp to count the same way
+;; (UTF-32 positions), so that findings land on their text after an emoji and
+;; a change typed after one is read where it was made.
 
 ;;; Code:
 
@@ -22,6 +23,7 @@
  (make-lsp-client :new-connection (lsp-stdio-connection "stylo-lsp")
                   :activation-fn (lsp-activate-on "c")
                   :add-on? t
+                  :custom-capabilities '((general . ((positionEncodings . ["utf-32"]))))
                   :server-id 'stylo))
 
 (provide 'stylo-lsp-mode)

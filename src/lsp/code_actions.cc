@@ -70,11 +70,54 @@ struct match {
 
 std::uint64_t apart(std::uint64_t a, std::uint64_t b) { return a < b ? b - a : a - b; }
 
+// How far the byte `at` is from a finding: 0 inside it, 1 just before or
+// just after it, and so on.
+std::uint64_t bytes_from(const owned_finding& found, std::size_t at) {
+  if (at < found.begin) return found.begin - at;
+  if (at >= found.end) return at - found.end + 1;
+  return 0;
+}
+
+// How far the request's range is from a finding: 0 when it touches it.
+std::uint64_t range_from(const owned_finding& found, const action_request& request) {
+  if (found.begin <= request.end && found.end >= request.begin) return 0;
+  return found.begin > request.end ? found.begin - request.end : bytes_from(found, request.begin);
+}
+
+// How many code points the bytes of `text` make, a byte that starts no
+// valid sequence counting as one.
+std::uint64_t code_points_in(std::string_view text) {
+  std::uint64_t count = 0;
+  for (std::size_t at = 0; at < text.size(); ++count) {
+    at += std::max<std::size_t>(1, utf8_sequence_length(text.substr(at)));
+  }
+  return count;
+}
+
+// How far a client's column is from where a finding starts. Some clients
+// send back the columns they show, counted their own way (Neovim 0.7 in
+// bytes, lsp-mode in code points), so the column is also read in those
+// units: 0 when it is the finding's in the agreed encoding, else 1 more
+// than its distance in the unit that brings it nearest. On a line with
+// several emoji, a byte column taken for UTF-16 lands on the next finding.
+std::uint64_t column_distance(std::string_view text, const owned_finding& found, position start,
+                              std::uint64_t named) {
+  if (named == start.character) return 0;
+  const std::size_t line_begin = line_at(text, found.begin).begin;
+  const std::string_view before = text.substr(line_begin, found.begin - line_begin);
+  std::uint64_t nearest = apart(named, start.character);
+  const std::uint64_t bytes = before.size();
+  for (const std::uint64_t column : {bytes, units_in(before, position_encoding::utf16), code_points_in(before)}) {
+    nearest = std::min(nearest, apart(named, column));
+  }
+  return 1 + nearest;
+}
+
 // The findings the named diagnostics stand for: one each, by rule and line,
-// then the same message, then the nearest column. A finding named twice is
-// taken once, at its better match.
+// then the same message, then the nearest column (see column_distance). A
+// finding named twice is taken once, at its better match.
 std::vector<match> named_findings(const std::vector<owned_finding>& findings, const action_request& request,
-                                  position_walker& positions) {
+                                  std::string_view text, position_walker& positions) {
   std::vector<position> starts;
   starts.reserve(findings.size());
   for (const owned_finding& found : findings) starts.push_back(positions.at(static_cast<std::size_t>(found.begin)));
@@ -86,7 +129,7 @@ std::vector<match> named_findings(const std::vector<owned_finding>& findings, co
     for (std::size_t i = 0; i < findings.size(); ++i) {
       if (findings[i].rule != named.rule || starts[i].line != named.start.line) continue;
       const bool same_message = findings[i].message == named.message;
-      const std::uint64_t distance = apart(starts[i].character, named.start.character);
+      const std::uint64_t distance = column_distance(text, findings[i], starts[i], named.start.character);
       if (best == findings.size() || (same_message && !best_same_message) ||
           (same_message == best_same_message && distance < best_distance)) {
         best = i;
@@ -102,16 +145,12 @@ std::vector<match> named_findings(const std::vector<owned_finding>& findings, co
       *known = {best, best_distance, &named.diagnostic};
     }
   }
+  // Which of them the user is asking about is told by the range, not by the
+  // diagnostics: a client may name every diagnostic of the line (Neovim
+  // does), and the finding under the cursor must still come first.
+  for (match& m : matches) m.distance = range_from(findings[m.finding], request);
   std::sort(matches.begin(), matches.end(), [](const match& a, const match& b) { return a.finding < b.finding; });
   return matches;
-}
-
-// How far the byte `at` is from a finding: 0 inside it, 1 just before or
-// just after it, and so on.
-std::uint64_t bytes_from(const owned_finding& found, std::size_t at) {
-  if (at < found.begin) return found.begin - at;
-  if (at >= found.end) return at - found.end + 1;
-  return 0;
 }
 
 // The findings the range touches; if none, those on the lines it touches.
@@ -142,7 +181,7 @@ json code_actions(document& doc, const action_request& request, position_encodin
   if (kind_wanted("quickfix", request.only)) {
     position_walker positions(doc.text, encoding), edit_positions(doc.text, encoding);
     std::vector<match> matches = request.diagnostics.empty() ? touched_findings(findings, request, doc.text)
-                                                             : named_findings(findings, request, positions);
+                                                             : named_findings(findings, request, doc.text, positions);
     // The best match first: the nearest, the first of equals.
     const auto best = std::min_element(matches.begin(), matches.end(),
                                        [](const match& a, const match& b) { return a.distance < b.distance; });

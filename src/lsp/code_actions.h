@@ -53,10 +53,11 @@ struct action_request {
 ///   counts columns its own way still gets exactly its finding's fixes.
 ///   When it names none, the fixes of the findings the range touches; when
 ///   the range touches none (a cursor past them), those of the findings on
-///   the lines it touches. The actions of the best match (the nearest
-///   finding) come first, and its certain fix is the one preferred action:
-///   never more than one a request, so that "apply the preferred fix" has
-///   one to apply.
+///   the lines it touches. The actions of the finding nearest the range
+///   (the one under the cursor, whatever else is named) come first, and its
+///   certain fix is the one preferred action: never more than one a
+///   request, and none when that finding is an operator's, so that "apply
+///   the preferred fix" fixes the finding at the cursor or nothing.
 /// - source.fixAll.stylo, when the document has certain fixes: all of them.
 /// Every edit replaces whole lines (see line_edits.h), fix-all one edit per
 /// changed line. Edits are versioned documentChanges where the client takes

@@ -12,23 +12,6 @@
 #include "platform/protocol_streams.h"
 #include "platform/text_output.h"
 
-namespace {
-
-// Text for a person at a terminal, in the system's lines.
-std::string in_system_lines(std::string_view text) {
-  std::string lines;
-  for (const char c : text) {
-    if (c == '\n') {
-      lines += stylo::platform::line_end;
-    } else {
-      lines += c;
-    }
-  }
-  return lines;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   using namespace stylo;
   std::vector<std::string> arguments = platform::program_arguments(argc, argv);
@@ -41,11 +24,12 @@ int main(int argc, char** argv) {
     case lsp::command_line::action::version: {
       const std::string text =
           given.what == lsp::command_line::action::help ? lsp::usage_text() : lsp::version_text();
-      return platform::write_all(platform::output_stream::standard_output, in_system_lines(text)) == 0 ? 0 : 2;
+      const int error = platform::write_all(platform::output_stream::standard_output, platform::in_system_lines(text));
+      return error == 0 ? 0 : 2;
     }
     case lsp::command_line::action::usage_error:
       platform::write_all(platform::output_stream::standard_error,
-                          in_system_lines("stylo-lsp: " + given.problem + " (see stylo-lsp --help)\n"));
+                          platform::in_system_lines("stylo-lsp: " + given.problem + " (see stylo-lsp --help)\n"));
       return 2;
   }
   platform::prepare_protocol_streams();

@@ -7,7 +7,15 @@
 namespace stylo::lsp {
 
 std::string_view name_of(position_encoding encoding) {
-  return encoding == position_encoding::utf8 ? "utf-8" : "utf-16";
+  switch (encoding) {
+    case position_encoding::utf8:
+      return "utf-8";
+    case position_encoding::utf16:
+      return "utf-16";
+    case position_encoding::utf32:
+      return "utf-32";
+  }
+  return "utf-16";
 }
 
 std::size_t utf8_sequence_length(std::string_view bytes) {
@@ -16,7 +24,10 @@ std::size_t utf8_sequence_length(std::string_view bytes) {
 
 std::uint64_t units_in(std::string_view text, position_encoding encoding) {
   if (encoding == position_encoding::utf8) return text.size();
-  return utf16_units_between(text, 0, text.size());
+  if (encoding == position_encoding::utf16) return utf16_units_between(text, 0, text.size());
+  std::uint64_t characters = 0;
+  for (std::size_t i = 0; i < text.size(); i += utf16_character_at(text, i).bytes) ++characters;
+  return characters;
 }
 
 std::size_t offset_in_line(std::string_view line, std::uint64_t units, position_encoding encoding) {
@@ -25,9 +36,10 @@ std::size_t offset_in_line(std::string_view line, std::uint64_t units, position_
   std::uint64_t counted = 0;
   while (i < line.size() && counted < units) {
     const utf16_character c = utf16_character_at(line, i);
-    if (counted + c.units > units) break;  // inside a surrogate pair
+    const std::uint64_t size = encoding == position_encoding::utf32 ? 1 : c.units;
+    if (counted + size > units) break;  // inside a surrogate pair
     i += c.bytes;
-    counted += c.units;
+    counted += size;
   }
   return i;
 }

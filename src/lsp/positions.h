@@ -4,11 +4,12 @@
 ///
 /// The protocol's lines end at CR LF, at LF and at a lone CR; its characters
 /// are counted in the encoding the client and the server agreed on at
-/// `initialize`: UTF-8 code units (bytes) or UTF-16 code units. A document
+/// `initialize`: UTF-8 code units (bytes), UTF-16 code units, or UTF-32 ones
+/// (code points, which is how Emacs counts a line's characters). A document
 /// may hold bytes that are not UTF-8 (a Latin-1 file opened as it is): in
 /// UTF-16 each such byte counts as one code unit, as the U+FFFD that a
 /// decoder puts in its place would, and as editors that keep the raw bytes
-/// count it.
+/// count it; in UTF-32 likewise.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,9 +17,9 @@
 
 namespace stylo::lsp {
 
-enum class position_encoding { utf8, utf16 };
+enum class position_encoding { utf8, utf16, utf32 };
 
-/// The protocol's name of an encoding: "utf-8", "utf-16".
+/// The protocol's name of an encoding: "utf-8", "utf-16", "utf-32".
 std::string_view name_of(position_encoding encoding);
 
 struct position {

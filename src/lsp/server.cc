@@ -193,10 +193,15 @@ json server::initialize(const json& params) {
   if (!params.is_object() && !params.is_null()) throw invalid_params{"initialize needs an object"};
   const json& capabilities = member(params, "capabilities");
   const json& encodings = member(member(capabilities, "general"), "positionEncodings");
+  // UTF-8 where offered, as it costs no counting; else UTF-32, which a
+  // client counting code points offers (stylo-lsp-mode.el has lsp-mode,
+  // which counts Emacs's characters, offer it); else UTF-16, which every
+  // client must take.
   encoding_ = position_encoding::utf16;
   if (encodings.is_array()) {
     for (const json& e : encodings) {
       if (e == "utf-8") encoding_ = position_encoding::utf8;
+      if (e == "utf-32" && encoding_ == position_encoding::utf16) encoding_ = position_encoding::utf32;
     }
   }
   const json& text_document = member(capabilities, "textDocument");

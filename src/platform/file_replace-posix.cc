@@ -40,6 +40,17 @@ int may_write(const std::string& name, const file_facts& facts) {
   return ::access(name.c_str(), W_OK) == 0 ? 0 : errno;
 }
 
+int create_unnamed_beside(const std::string& target, temporary_file& file) {
+  install_stopping_handler();
+  file.directory = directory_of(target);
+  file.name.clear();
+  // O_TMPFILE takes the umask as O_CREAT does.
+  const int fd = replace_system::create_unnamed(file.directory, 0666);
+  if (fd < 0) return create_beside(target, file, nullptr);
+  file.handle = fd;
+  return 0;
+}
+
 int create_replacement(const std::string& target, const file_facts& like, input_handle original,
                        temporary_file& file) {
   install_stopping_handler();

@@ -44,6 +44,10 @@ int create_replacement(const std::string& target, const file_facts&, input_handl
   return create_beside(target, file, nullptr);
 }
 
+int create_unnamed_beside(const std::string& target, temporary_file& file) {
+  return create_beside(target, file, nullptr);
+}
+
 // Windows renames only closed files.
 int publish(temporary_file& file, const std::string& target) {
   if (file.handle != no_output) {

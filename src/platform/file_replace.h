@@ -49,6 +49,13 @@ int may_write(const std::string& name, const file_facts& facts);
 int create_replacement(const std::string& target, const file_facts& like, input_handle original,
                        temporary_file& file);
 
+/// A new file to take `target`'s place, with the permissions the user's
+/// umask gives any new file: unnamed where the system allows, as a
+/// replacement is, so that a run stopped even by SIGKILL leaves nothing
+/// beside `target`. `publish` puts it in place. 0, or the system's code
+/// with nothing made.
+int create_unnamed_beside(const std::string& target, temporary_file& file);
+
 /// Puts the written, synced `file` in the place of `target` in one step
 /// (a rename). 0, or the system's code with `target` as it was; `file` is
 /// then still to be removed with `remove_temporary`. Its handle stays open.

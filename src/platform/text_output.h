@@ -13,6 +13,20 @@ enum class output_stream { standard_output, standard_error };
 /// Every line stylo writes ends with it, to a terminal, a pipe or a file.
 extern const std::string_view line_end;
 
+/// `text` with each "\n" made `line_end`: text for a person, in the
+/// system's lines (a report itself is data, the same bytes everywhere).
+inline std::string in_system_lines(std::string_view text) {
+  std::string lines;
+  for (const char c : text) {
+    if (c == '\n') {
+      lines += line_end;
+    } else {
+      lines += c;
+    }
+  }
+  return lines;
+}
+
 /// Writes all of `bytes` (whole lines, each ended by `line_end`) to
 /// `stream`, resuming after short writes and interruptions and waiting
 /// while the output has no room. Returns 0, or the system's code for the

@@ -5,6 +5,7 @@
 #include "platform/file_input.h"
 #include "report/git_changes.h"
 #include "report/patch_reader.h"
+#include "report/read_all.h"
 
 namespace stylo::report {
 namespace {
@@ -49,16 +50,6 @@ std::string from_here(const std::string& path, const std::string& prefix) {
     up += "../";
   }
   return up + path.substr(common.size());
-}
-
-bool read_whole(platform::input_handle input, std::string& text) {
-  char block[64 * 1024];
-  for (;;) {
-    const platform::block_read read = platform::read_block(input, block, sizeof block);
-    if (read.outcome == platform::read_outcome::end) return true;
-    if (read.outcome != platform::read_outcome::data) return false;
-    text.append(block, read.length);
-  }
 }
 
 }  // namespace
@@ -107,7 +98,7 @@ std::string find_changes(const options& given, changed_files& selected) {
       from_standard_input ? platform::standard_input() : platform::open_for_reading(given.changed_lines);
   if (input == platform::no_input) return "Unable to open the patch '" + given.changed_lines + "'";
   std::string patch;
-  const bool read = read_whole(input, patch);
+  const bool read = read_all(input, patch);
   if (!from_standard_input) platform::close_input(input);
   if (!read) return "Failed while reading the patch '" + given.changed_lines + "'";
   changed_files changes;

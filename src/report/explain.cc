@@ -4,22 +4,6 @@
 #include "rules/rule_catalog.h"
 
 namespace stylo::report {
-namespace {
-
-// Text for a reader, in the system's lines.
-std::string in_system_lines(std::string_view text) {
-  std::string lines;
-  for (const char c : text) {
-    if (c == '\n') {
-      lines += platform::line_end;
-    } else {
-      lines += c;
-    }
-  }
-  return lines;
-}
-
-}  // namespace
 
 std::string explanation_of(std::string_view name) {
   const rule_info* rule = rule_named(name);
@@ -37,12 +21,12 @@ int explain_rule(std::string_view name) {
     for (const rule_info& rule : rule_catalog) {
       rules.append(rules.empty() ? "" : ", ").append(rule.id);
     }
-    platform::write_all(platform::output_stream::standard_error,
-                        in_system_lines("stylo-report: no rule '" + std::string(name) + "' to explain (the rules: " +
-                                        rules + ")\n"));
+    const std::string problem =
+        "stylo-report: no rule '" + std::string(name) + "' to explain (the rules: " + rules + ")\n";
+    platform::write_all(platform::output_stream::standard_error, platform::in_system_lines(problem));
     return 2;
   }
-  return platform::write_all(platform::output_stream::standard_output, in_system_lines(text)) == 0 ? 0 : 2;
+  return platform::write_all(platform::output_stream::standard_output, platform::in_system_lines(text)) == 0 ? 0 : 2;
 }
 
 }  // namespace stylo::report

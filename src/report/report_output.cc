@@ -44,7 +44,7 @@ int report_output::finish() {
     abandon();
     return error_;
   }
-  if (file_.commit() != whole_file::outcome::replaced) error_ = file_.error();
+  error_ = file_.commit();
   return error_;
 }
 

@@ -1,12 +1,11 @@
 #include "report/report_run.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
-#include <set>
-#include <system_error>
-#include <thread>
 #include <utility>
+#include <variant>
 
 #include "core/check.h"
 #include "platform/directory_listing.h"
@@ -16,33 +15,22 @@
 #include "platform/text_output.h"
 #include "report/baseline.h"
 #include "report/change_scope.h"
-#include "report/check_pool.h"
 #include "report/directory_walk.h"
+#include "report/error_line.h"
 #include "report/file_check.h"
-#include "report/diff_name.h"
 #include "report/file_commit.h"
 #include "report/file_fixer.h"
-#include "report/finding_reporter.h"
 #include "report/options.h"
+#include "report/read_all.h"
+#include "report/ordered_pipeline.h"
 #include "report/report_format.h"
 #include "report/report_output.h"
+#include "report/result_report.h"
 #include "report/tool_identity.h"
-#include "report/unified_diff.h"
 #include "scanner/line_reader.h"
 
 namespace stylo::report {
 namespace {
-
-void write_error_line(const std::string& text) {
-  platform::write_all(platform::output_stream::standard_error, text + std::string(platform::line_end));
-}
-
-std::string quoted(std::string_view name) {
-  std::string q = "'";
-  q += name;
-  q += '\'';
-  return q;
-}
 
 // What may wait for its turn: some files per thread (enough that a thread
 // seldom waits for the report, or the report for it), and about 1 MiB of
@@ -56,27 +44,34 @@ constexpr std::size_t files_waiting_per_thread = 32;
 constexpr std::size_t files_waiting_per_thread_fixing = 256;
 constexpr std::size_t held_bytes_per_thread = std::size_t{1} << 20;
 
-// How many replacements may wait open for their turn: the descriptors the
-// process may hold, less those the run needs besides (standard streams,
-// the report, a file list, a directory walk, each thread's file being
-// read, the file compared at the commit), halved for safety; at most 128,
-// which is enough to make one sync serve many files.
-// The jobs' replacements may hold as many as every file waiting could use
-// (the pool's window and a batch), within that same half: a job that finds
-// none left has its replacement made at the commit, which costs a sync
-// more.
+// How many descriptors the jobs' replacements may hold while they wait for
+// their turn: the descriptors the process may hold, less those the run
+// needs besides (standard streams, the report, a file list, a directory
+// walk, each thread's file being read, the files compared at the commit),
+// halved for safety; at most what every file waiting could use (the
+// pipeline's window and a batch), since a job that finds none left has its
+// replacement made at the commit, which costs a sync more.
 std::size_t descriptor_budget_size(unsigned jobs) {
   const std::size_t reserve = 16 + 2 * std::size_t{jobs};
   const std::size_t limit = platform::descriptor_limit();
   const std::size_t waiting = files_waiting_per_thread_fixing * jobs + 128;
   return limit > reserve ? std::min(waiting, (limit - reserve) / 2) : 0;
 }
+// How many replacements a batch commits at once: at most 128, which is
+// enough to make one sync serve many files.
 std::size_t replacement_budget(unsigned jobs) { return std::min<std::size_t>(128, descriptor_budget_size(jobs)); }
+
+// Something done on the report's thread when its turn comes (a message,
+// standard input's check); false when the run must end there.
+using report_item = std::function<bool()>;
+using file_pipeline = ordered_pipeline<file_check, report_item>;
 
 // One run over every input, in order. Each file is one job (file_check.h):
 // with one thread it is run where the file is named; with more, by the
-// pool (check_pool.h), whose results are taken in the order given, so that
-// the report, the messages and the exit status are the same for any -j.
+// pipeline (ordered_pipeline.h), whose entries are taken in the order
+// given, so that the report, the messages and the exit status are the same
+// for any -j. What is not a file's job (a message, standard input) goes
+// into the same pipeline as an item, and is done when its turn comes.
 // With --fix and --diff the job also fixes the file; --fix's files then
 // wait their turn in the commit (file_commit.h), which puts them in place
 // a batch at a time before they are reported.
@@ -88,17 +83,24 @@ class report_run {
              unsigned jobs, const changed_files* changes)
       : given_(given),
         output_(output),
-        reporter_(format, known, &output),
+        results_(format, known, output, changes),
         descriptors_(descriptor_budget_size(jobs)),
         commit_(descriptors_, replacement_budget(jobs)) {
     settings_.fix = given.fix;
     settings_.diff = given.diff;
     settings_.changes = changes;
-    reporter_.only_changes(changes);
     fixer_.only_changes(changes);
     settings_.descriptors = given.fix ? &descriptors_ : nullptr;
     const std::size_t waiting = given.fix ? files_waiting_per_thread_fixing : files_waiting_per_thread;
-    if (jobs > 1) pool_.emplace(jobs, waiting * jobs, held_bytes_per_thread * jobs, settings_);
+    if (jobs > 1) {
+      const job_settings how = settings_;
+      pipeline_.emplace(jobs, waiting * jobs, held_bytes_per_thread * jobs, [how](std::size_t keep_at_most) {
+        // Each thread's own checker and read buffer, reused for every file.
+        auto with = std::make_shared<checker>();
+        auto text = std::make_shared<std::string>();
+        return [how, keep_at_most, with, text](file_check& job) { job.run(*with, *text, keep_at_most, how); };
+      });
+    }
   }
   report_run(const report_run&) = delete;
   report_run& operator=(const report_run&) = delete;
@@ -111,61 +113,78 @@ class report_run {
       case input::kind::file_list:
         return check_list(each.name);
       case input::kind::text:
-        return given_.fix || given_.diff ? fix_standard_input() : check_standard_input();
+        return check_standard_input();
     }
     return true;
   }
 
-  bool trouble() const { return trouble_; }
-  std::uint64_t reported() const { return reporter_.reported(); }
-  std::uint64_t fixes() const { return fixes_; }
-  std::uint64_t files_fixed() const { return files_fixed_; }
+  bool trouble() const { return results_.trouble(); }
+  std::uint64_t reported() const { return results_.reported(); }
+  std::uint64_t fixes() const { return results_.fixes(); }
+  std::uint64_t files_fixed() const { return results_.files_fixed(); }
 
-  /// Reports every file still waiting: checked by the pool, or fixed and
+  /// Reports every entry still waiting: run by the pipeline, or fixed and
   /// not yet put in place. Call after the last input. False when the run
   /// must end.
-  bool finish() { return take_waiting(); }
-
- private:
-  // What a check's outcome means for the report and the run.
-  bool after_check(check_outcome outcome) {
-    switch (outcome) {
-      case check_outcome::checked:
-        reporter_.end_file();
-        break;
-      case check_outcome::cannot_open:
-        reporter_.cannot_open();
-        write_error_line("Unable to open file " + quoted(reporter_.name()));
-        trouble_ = true;
-        break;
-      case check_outcome::read_failed:
-        write_error_line("Failed while parsing " + quoted(reporter_.name()));
-        return false;
+  bool finish() {
+    while (pipeline_ && !pipeline_->empty()) {
+      if (!take(pipeline_->take_next())) return false;
     }
-    output_.flush_if_full();
-    return !output_.failed();
+    return commit_.empty() || commit_batch();
   }
 
+ private:
   bool check_file_named(const std::string& name) {
     if (!not_the_report(name, name)) return false;
-    if (!pool_ && (given_.fix || given_.diff)) {
+    if (!pipeline_ && (given_.fix || given_.diff)) {
       auto job = std::make_unique<file_check>();
       job->name = name;
-      job->run(checker_, text_, held_bytes_per_thread, settings_);
+      job->run(results_.own_checker(), text_, held_bytes_per_thread, settings_);
       return take_result(std::move(job));
     }
-    if (!pool_) {
-      reporter_.start_file(name);
-      return after_check(checker_.check_file(name, reporter_));
-    }
-    // Results already done go out at once: the report streams, and what
-    // waits stays small.
-    while (!pool_->has_room() || pool_->next_ready()) {
-      if (pool_->empty()) break;
-      if (!take_result(pool_->take_next())) return false;
-    }
-    pool_->add(name);
+    if (!pipeline_) return results_.check_now(name);
+    if (!make_room()) return false;
+    auto job = std::make_unique<file_check>();
+    job->name = name;
+    pipeline_->add(std::move(job));
     return true;
+  }
+
+  // `item` done in its turn: at once with one thread; with more, when the
+  // entries before it have been reported, while the threads go on with the
+  // files after it.
+  bool in_turn(report_item item) {
+    if (!pipeline_) return do_item(item);
+    if (!make_room()) return false;
+    pipeline_->add_item(std::move(item));
+    return true;
+  }
+
+  // A run-ending `item`: no input after it is taken, and the run ends once
+  // the entries before it are reported and it is done.
+  bool end_run(report_item item) {
+    if (in_turn(std::move(item))) finish();
+    return false;
+  }
+
+  // Entries already done go out at once, so that the report streams and
+  // what waits stays small; then room for one more.
+  bool make_room() {
+    while (!pipeline_->empty() && (!pipeline_->has_room() || pipeline_->next_ready())) {
+      if (!take(pipeline_->take_next())) return false;
+    }
+    return true;
+  }
+
+  bool take(file_pipeline::entry next) {
+    if (auto* job = std::get_if<std::unique_ptr<file_check>>(&next)) return take_result(std::move(*job));
+    return do_item(std::get<report_item>(next));
+  }
+
+  // The files waiting in the commit come before the item.
+  bool do_item(const report_item& item) {
+    if (!commit_.empty() && !commit_batch()) return false;
+    return item();
   }
 
   // The next result, in order, into the report; with --fix, into the
@@ -177,17 +196,8 @@ class report_run {
       commit_.add(std::move(done));
       return commit_.full() || ends_run ? commit_batch() : true;
     }
-    if (given_.diff && done->fixing == fix_state::fixed) return report_diff(*done);
-    return report_check(*done, file_commit::outcome::untouched);
-  }
-
-  // Every file still waiting reported, before something that is not a file
-  // of the pool (a message, standard input) takes its place in the order.
-  bool take_waiting() {
-    while (pool_ && !pool_->empty()) {
-      if (!take_result(pool_->take_next())) return false;
-    }
-    return commit_.empty() || commit_batch();
+    if (given_.diff && done->fixing == fix_state::fixed) return results_.diff(*done);
+    return results_.file(*done, file_commit::outcome::untouched);
   }
 
   // The files waiting put in place, counted (whatever becomes of the
@@ -195,126 +205,32 @@ class report_run {
   bool commit_batch() {
     commit_.commit();
     for (const file_commit::entry& each : commit_.entries()) {
-      if (each.what == file_commit::outcome::replaced) count_fixes(*each.check);
+      if (each.what == file_commit::outcome::replaced) results_.count_fixes(each.check->fixes);
     }
     bool go_on = true;
     for (file_commit::entry& each : commit_.entries()) {
       if (!go_on) break;
-      go_on = report_check(*each.check, each.what);
+      go_on = results_.file(*each.check, each.what);
     }
     commit_.clear();
     return go_on;
   }
 
-  // A file's result reported: its messages, then its findings, as a plain
-  // check of the file as it now is would report them.
-  bool report_check(file_check& done, file_commit::outcome committed) {
-    reporter_.start_file(done.name);
-    bool as_it_now_is = false;
-    switch (done.fixing) {
-      case fix_state::none:
-        break;
-      case fix_state::descriptor_shortage:
-        reporter_.cannot_open();
-        write_error_line("Unable to open file " + quoted(done.name) + ": " + platform::describe_error(done.error));
-        trouble_ = true;
-        output_.flush_if_full();
-        return !output_.failed();
-      case fix_state::not_regular:
-        write_error_line("The file " + quoted(done.name) + " is not a regular file: checked, not fixed");
-        trouble_ = true;
-        break;
-      case fix_state::not_permitted:
-      case fix_state::write_failed:
-        write_error_line("Unable to write " + quoted(done.name) + ": " + platform::describe_error(done.error));
-        trouble_ = true;
-        break;
-      case fix_state::fixed:
-        switch (committed) {
-          case file_commit::outcome::untouched:
-          case file_commit::outcome::replaced:
-            break;
-          case file_commit::outcome::changed_meanwhile:
-            write_error_line("The file " + quoted(done.name) + " changed while it was being fixed: left as it was");
-            trouble_ = true;
-            as_it_now_is = true;
-            break;
-          case file_commit::outcome::ours_meanwhile:
-            as_it_now_is = true;
-            break;
-          case file_commit::outcome::write_failed:
-            write_error_line("Unable to write " + quoted(done.name) + ": " + platform::describe_error(done.error));
-            trouble_ = true;
-            as_it_now_is = true;
-            break;
-        }
-        break;
-    }
-    // Too many findings to have kept, or a file left as it was: checked
-    // again, straight into the report, now that its turn has come.
-    if (as_it_now_is || done.dropped) return after_check(checker_.check_file(done.name, reporter_));
-    done.replay(reporter_);
-    return after_check(done.outcome);
-  }
-
-  // With --diff: the diff written, under the name that applies from here,
-  // then the fixed text's findings reported.
-  bool report_diff(file_check& done) {
-    std::string name;
-    switch (names_.name_for(done.name, name)) {
-      case diff_names::verdict::outside:
-        write_error_line("The file " + quoted(done.name) +
-                         " is not under the current directory: no diff for it, which would not apply");
-        trouble_ = true;
-        reporter_.start_file(done.name);
-        return after_check(checker_.check_file(done.name, reporter_));
-      case diff_names::verdict::repeated:
-        break;
-      case diff_names::verdict::use:
-        count_fixes(done);
-        if (!write_diff(name, done.original, done.fixed)) return false;
-        break;
-    }
-    std::string().swap(done.original);
-    std::string().swap(done.fixed);
-    return report_check(done, file_commit::outcome::untouched);
-  }
-
-  void count_fixes(const file_check& done) {
-    fixes_ += done.fixes;
-    ++files_fixed_;
-  }
-  void count_fixes(const file_fixer::result& made) {
-    fixes_ += made.fixes;
-    ++files_fixed_;
-  }
-
-  // Written as it is made, a block at a time.
-  bool write_diff(const std::string& name, std::string_view original, std::string_view fixed) {
-    int error = 0;
-    std::string diff;
-    const auto spill = [&error](std::string& block) {
-      if (error == 0) error = platform::write_all(platform::output_stream::standard_output, block);
-      block.clear();
-    };
-    append_unified_diff(diff, name, original, fixed, spill);
-    spill(diff);
-    if (error != 0) {
-      write_error_line("Failed while writing the diff to standard output: " + platform::describe_error(error));
-      return false;
-    }
-    return true;
+  // Standard input, in its turn. The report must not be written over it,
+  // which is known at once.
+  bool check_standard_input() {
+    const platform::input_handle input = platform::standard_input();
+    if (!not_the_report(given_.stdin_name, input)) return false;
+    return given_.fix || given_.diff ? in_turn([this] { return fix_standard_input(); })
+                                     : in_turn([this] { return check_standard_input_now(); });
   }
 
   // With --fix, the fixed text goes to standard output (the text as it came
   // when there is nothing to fix), for editors and pipes; with --diff, the
   // diff. Read whole: the fixes are made on the whole text.
   bool fix_standard_input() {
-    if (!take_waiting()) return false;  // the files before it come first
-    const platform::input_handle input = platform::standard_input();
-    if (!not_the_report(given_.stdin_name, input)) return false;
     std::string text;
-    if (!read_all(input, text)) {
+    if (!read_all(platform::standard_input(), text)) {
       write_error_line("Failed while parsing '-'");
       return false;
     }
@@ -324,62 +240,67 @@ class report_run {
       return false;
     }
     const bool fixed = made.what == file_fixer::status::fixed;
-    if (fixed) count_fixes(made);
+    if (fixed) results_.count_fixes(made.fixes);
     if (given_.diff) {
-      if (fixed && !write_diff(stdin_diff_name(), fixer_.original(), fixer_.fixed())) return false;
+      if (fixed && !results_.write_diff(stdin_diff_name(), fixer_.original(), fixer_.fixed())) return false;
     } else if (const int error = platform::write_all(platform::output_stream::standard_output,
                                                      fixed ? fixer_.fixed() : fixer_.original());
                error != 0) {
       write_error_line("Failed while writing the fixed text to standard output: " + platform::describe_error(error));
       return false;
     }
-    reporter_.start_file(given_.stdin_name);
-    return after_check(checker_.check_text(given_.stdin_name, fixed ? fixer_.fixed() : fixer_.original(), reporter_));
+    results_.reporter().start_file(given_.stdin_name);
+    return results_.checked(results_.own_checker().check_text(
+        given_.stdin_name, fixed ? fixer_.fixed() : fixer_.original(), results_.reporter()));
   }
 
-  static bool read_all(platform::input_handle input, std::string& text) {
-    char block[64 * 1024];
-    for (;;) {
-      const platform::block_read read = platform::read_block(input, block, sizeof block);
-      if (read.outcome == platform::read_outcome::end) return true;
-      if (read.outcome != platform::read_outcome::data) return false;
-      text.append(block, read.length);
+  // Read as a named file is, a block at a time: any size in little memory.
+  bool check_standard_input_now() {
+    results_.reporter().start_file(given_.stdin_name);
+    const check_outcome outcome =
+        results_.own_checker().check_input(given_.stdin_name, platform::standard_input(), results_.reporter());
+    if (outcome == check_outcome::read_failed) {
+      write_error_line("Failed while parsing '-'");
+      return false;
     }
+    return results_.checked(outcome);
   }
 
   bool check_directory(const std::string& name) {
     return walk_directory(name, {[this](const std::string& file) { return check_file_named(file); },
                                  [this](const std::string& directory) {
-                                   if (!take_waiting()) return false;
-                                   reporter_.start_file(directory);
-                                   reporter_.cannot_open();
-                                   write_error_line("Unable to open directory " + quoted(directory));
-                                   trouble_ = true;
-                                   return true;
+                                   return in_turn([this, directory] {
+                                     results_.unreadable_directory(directory);
+                                     return true;
+                                   });
                                  }});
+  }
+
+  // A message that ends the run in its turn.
+  static report_item ending(std::string message) {
+    return [message = std::move(message)] {
+      write_error_line(message);
+      return false;
+    };
   }
 
   bool check_list(const std::string& list_name) {
     if (list_name == "-") {
       if (!open_input(list_, platform::standard_input(), false)) {
-        if (!take_waiting()) return false;
-        write_error_line("Failed while parsing " + quoted(list_name));
-        return false;
+        return end_run(ending("Failed while parsing " + quoted(list_name)));
       }
     } else {
       switch (open_file(list_, list_name)) {
         case open_status::opened:
           break;
         case open_status::cannot_open:
-          if (!take_waiting()) return false;
-          write_error_line("Unable to open file list " + quoted(list_name));
-          trouble_ = true;
-          return true;
+          return in_turn([this, message = "Unable to open file list " + quoted(list_name)] {
+            results_.problem(message);
+            return true;
+          });
         case open_status::read_failed:
           close_input(list_);
-          if (!take_waiting()) return false;
-          write_error_line("Failed while parsing " + quoted(list_name));
-          return false;
+          return end_run(ending("Failed while parsing " + quoted(list_name)));
       }
     }
     std::string_view line;
@@ -396,25 +317,9 @@ class report_run {
           return true;
         case read_status::error:
           close_input(list_);
-          if (!take_waiting()) return false;
-          write_error_line("Failed while parsing " + quoted(list_name));
-          return false;
+          return end_run(ending("Failed while parsing " + quoted(list_name)));
       }
     }
-  }
-
-  // Read as a named file is, a block at a time: any size in little memory.
-  bool check_standard_input() {
-    if (!take_waiting()) return false;
-    const platform::input_handle input = platform::standard_input();
-    if (!not_the_report(given_.stdin_name, input)) return false;
-    reporter_.start_file(given_.stdin_name);
-    const check_outcome outcome = checker_.check_input(given_.stdin_name, input, reporter_);
-    if (outcome == check_outcome::read_failed) {
-      write_error_line("Failed while parsing '-'");
-      return false;
-    }
-    return after_check(outcome);
   }
 
   // A report written over one of its own inputs would destroy the source it
@@ -424,10 +329,8 @@ class report_run {
     if (!output_.replaces_a_file()) return true;
     platform::file_facts facts;
     if (platform::facts_of(input, facts) != 0 || !output_.is_file(facts)) return true;
-    if (!take_waiting()) return false;
-    write_error_line("The report " + output_.destination() + " would overwrite " + quoted(name) +
-                     ", which it checks: nothing written");
-    return false;
+    return end_run(ending("The report " + output_.destination() + " would overwrite " + quoted(name) +
+                          ", which it checks: nothing written"));
   }
 
   // Standard input's name in a diff: as given, without the "./" that
@@ -440,18 +343,14 @@ class report_run {
 
   const options& given_;
   report_output& output_;
-  finding_reporter reporter_;
+  result_report results_;
   line_reader list_;
-  checker checker_;   // for one job, for standard input, and for files checked again
-  std::string text_;  // one job's buffer for a file read whole
+  std::string text_;  // one job's buffer for a file read whole, with one thread
   descriptor_budget descriptors_;
   job_settings settings_;
   file_commit commit_;
-  diff_names names_;
   file_fixer fixer_;
-  std::uint64_t fixes_ = 0, files_fixed_ = 0;
-  bool trouble_ = false;
-  std::optional<check_pool> pool_;  // last: its threads stop before the rest goes
+  std::optional<file_pipeline> pipeline_;  // last: its threads stop before the rest goes
 };
 
 std::string counted(std::uint64_t count, const std::string& what) {
@@ -472,15 +371,8 @@ int run_report(const std::vector<std::string>& arguments) {
     // Text for a reader, in the system's lines, as the messages are; the
     // report itself is data, the same bytes on every system.
     const std::string text = given.help ? help_text() : "stylo-report " + std::string(tool_version) + "\n";
-    std::string lines;
-    for (const char c : text) {
-      if (c == '\n') {
-        lines += platform::line_end;
-      } else {
-        lines += c;
-      }
-    }
-    return platform::write_all(platform::output_stream::standard_output, lines) == 0 ? 0 : 2;
+    const int error = platform::write_all(platform::output_stream::standard_output, platform::in_system_lines(text));
+    return error == 0 ? 0 : 2;
   }
   // A change's files, each with the lines that count, are the run's inputs.
   std::optional<changed_files> changes;

@@ -1,13 +1,13 @@
 #include "report/whole_file.h"
 
+#include "platform/file_replace.h"
 #include "platform/output_sync.h"
 
 namespace stylo::report {
 
-int whole_file::begin(const std::string& name, const platform::file_facts* original) {
+int whole_file::begin(const std::string& name) {
   target_ = platform::link_target(name);
-  if (original != nullptr) original_ = *original;
-  error_ = platform::create_beside(target_, file_, original);
+  error_ = platform::create_unnamed_beside(target_, file_);
   return error_;
 }
 
@@ -16,44 +16,25 @@ int whole_file::write(std::string_view bytes) {
   return error_;
 }
 
-whole_file::outcome whole_file::commit() {
-  const int synced = error_ == 0 && file_.handle != platform::no_output ? platform::sync_output(file_.handle) : 0;
-  const outcome replaced = replace_after_sync(synced);
-  if (replaced == outcome::replaced) platform::sync_directory_of(target_);
-  return replaced;
-}
-
-whole_file::outcome whole_file::replace_after_sync(int sync_error) {
-  if (error_ == 0) error_ = sync_error;
+int whole_file::commit() {
+  if (error_ == 0 && file_.handle != platform::no_output) error_ = platform::sync_output(file_.handle);
+  // Put in place while still open: a file without a name is named from
+  // its descriptor.
+  if (error_ == 0) error_ = platform::publish(file_, target_);
+  if (error_ != 0) {
+    abandon();
+    return error_;
+  }
   if (file_.handle != platform::no_output) {
-    const int closed = platform::close_output(file_.handle);
+    error_ = platform::close_output(file_.handle);
     file_.handle = platform::no_output;
-    if (error_ == 0) error_ = closed;
   }
-  if (error_ != 0) {
-    abandon();
-    return outcome::failed;
-  }
-  // As late as can be: another program's edit since the read would be lost.
-  if (original_) {
-    platform::file_facts now;
-    if (platform::facts_of(target_, now) != 0 || platform::changed_since(*original_, now)) {
-      abandon();
-      return outcome::changed_meanwhile;
-    }
-  }
-  error_ = platform::rename_over(file_, target_);
-  if (error_ != 0) {
-    abandon();
-    return outcome::failed;
-  }
-  file_.name.clear();
-  return outcome::replaced;
+  platform::sync_directory_of(target_);
+  return error_;
 }
 
 void whole_file::abandon() {
-  if (!file_.name.empty()) platform::remove_temporary(file_);
-  file_.name.clear();
+  if (file_.handle != platform::no_output || !file_.name.empty()) platform::remove_temporary(file_);
 }
 
 }  // namespace stylo::report

@@ -4,18 +4,18 @@
 # its diagnostics read as Flycheck, lsp-mode's front end for them, shows
 # them; a line with a finding is added; the quick fix for 'while' (after the
 # é) is chosen with the cursor where lsp-mode shows that finding, and the one
-# for '=+' (after the emoji) with the cursor on its real text, where lsp-mode
-# asks for actions one character off, both as M-x lsp-execute-code-action
-# offers them; then fix-all (source.fixAll.stylo) on the real text of the
-# 'for(' after the emoji; the file is saved and closed, and
+# for '=+' (after the emoji) with the cursor on its text, both as M-x
+# lsp-execute-code-action offers them; a blank is typed after the emoji, and
+# fix-all (source.fixAll.stylo), chosen on the 'for(' after it, rewrites
+# that line, so the blank must stay where it was typed; the file is saved
+# and closed, and
 # M-x lsp-workspace-shutdown must give no error, and the server answer
 # nothing but the shutdown request (lsp-mode kills the server at once after
 # its exit: the server's status, when seen at all, must be 0).
 #
-# lsp-mode 8 takes the server's UTF-16 columns for characters, so on the
-# emoji's line it shows the findings one character late ("or(;" for
-# "for("): that is lsp-mode's own reading, and the text wanted says so. The
-# fixes must still give the right text.
+# lsp-mode 8 counts columns in characters whatever the server says;
+# stylo-lsp-mode.el has it offer UTF-32 positions, which count the same, so
+# every finding must cover exactly its text, after the emoji too.
 # Usage: emacs_lsp_mode_test.sh <source tree> <stylo-lsp>
 root=$1
 server=$2
@@ -108,6 +108,10 @@ cat > "$work/check.el" << 'ELISP'
 (choose '(4 . 0) "Insert a space after 'while'")
 (choose "=+" "Change to '+='")
 (show "quick fixes" 4)
+;; A blank typed after the emoji (lsp-mode sends the change as it is made).
+(goto-char (point-min))
+(search-forward "x+=")
+(insert " ")
 (choose "for(" "Fix all stylo keyword findings" "source.fixAll.stylo")
 (show "fixed all" 1)
 (dolist (line (split-string (buffer-substring-no-properties (point-min) (point-max)) "\n"))
@@ -144,21 +148,21 @@ expected="opened: 5
 3 \"if(\"
 4 \"while(\"
 4 \"=-\"
-5 \"or(;\"
-5 \"+1\"
+5 \"for(\"
+5 \"=+\"
 edited: 6
 3 \"if(\"
 4 \"while(\"
 4 \"=-\"
-5 \"or(;\"
-5 \"+1\"
+5 \"for(\"
+5 \"=+\"
 6 \"switch(\"
 applied: Insert a space after 'while'
 applied: Change to '+='
 quick fixes: 4
 3 \"if(\"
 4 \"=-\"
-5 \"or(;\"
+5 \"for(\"
 6 \"switch(\"
 applied: Fix all stylo keyword findings
 fixed all: 1
@@ -167,7 +171,7 @@ fixed all: 1
 |{
 |  if (x) return 1;
 |  /* \303\251 */ while (x) x=-1;
-|  /* \360\237\230\200 */ for (;;) x+=1;
+|  /* \360\237\230\200 */ for (;;) x+= 1;
 |  switch (x) {}
 |  return 0;
 |}

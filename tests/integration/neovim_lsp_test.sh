@@ -4,9 +4,13 @@
 # and its diagnostics must be warnings from stylo covering exactly their
 # text; a line with a finding is added; the quick fixes for 'while' (after
 # the é) and '=+' (after the emoji) and then fix-all (source.fixAll.stylo)
-# are asked for at the cursor and applied; the file is written and closed,
+# are asked for at the cursor, as :lua vim.lsp.buf.code_action() asks (naming
+# every diagnostic of the line), and must come first, the operator's with
+# nothing preferred; they are applied; the file is written and closed,
 # and :qa shuts the server down, which must end by itself with status 0
-# while Neovim waits for it. Then, without stylo-lsp on PATH, two C files
+# while Neovim waits for it. On a line with four emoji before two 'if(',
+# the first action offered at the first must fix it. Then, without
+# stylo-lsp on PATH, two C files
 # opened must give one line that says so and where it looked, and no error.
 # Usage: neovim_lsp_test.sh <source tree> <stylo-lsp>
 root=$1
@@ -63,6 +67,15 @@ local function apply(text, title, only)
   local params = vim.lsp.util.make_range_params()
   params.context = { diagnostics = vim.lsp.diagnostic.get_line_diagnostics(), only = only }
   local answers = vim.lsp.buf_request_sync(0, 'textDocument/codeAction', params, 5000) or {}
+  -- The line's diagnostics are all named: the menu must still start with
+  -- the finding under the cursor, and prefer nothing else.
+  for _, answer in pairs(answers) do
+    local first, preferred = (answer.result or {})[1], {}
+    for _, action in ipairs(answer.result or {}) do
+      if action.isPreferred then table.insert(preferred, action.title) end
+    end
+    say(string.format('first: %s; preferred: %s', first and first.title or 'none', table.concat(preferred, ', ')))
+  end
   for _, answer in pairs(answers) do
     for _, action in ipairs(answer.result or {}) do
       if action.title == title then
@@ -104,13 +117,16 @@ edited: 6
 5 \"for(\"
 5 \"=+\"
 6 \"switch(\"
+first: Insert a space after 'while'; preferred: Insert a space after 'while'
 applied: Insert a space after 'while'
+first: Change to '+='; preferred: 
 applied: Change to '+='
 quick fixes: 4
 3 \"if(\"
 4 \"=-\"
 5 \"for(\"
 6 \"switch(\"
+first: Fix all stylo keyword findings; preferred: 
 applied: Fix all stylo keyword findings
 fixed all: 1
 4 \"=-\"
@@ -139,6 +155,29 @@ if [ "$nvim_status" != 0 ]; then
 fi
 if [ "$(cat "$work/status" 2> /dev/null)" != 0 ]; then
   echo "FAIL: the server did not end by itself with status 0 while Neovim waited (status: $(cat "$work/status" 2> /dev/null || echo none))"
+  fail=1
+fi
+
+# Four emoji before two keywords: Neovim 0.7 names the line's diagnostics
+# with byte columns, which taken for UTF-16 land on the second keyword. With
+# the cursor on the first, the menu's first action (as vim.ui.select gets
+# it) must fix the first.
+printf 'int g(int a, int b)\n{\n  /* \360\237\230\200\360\237\230\200\360\237\230\200\360\237\230\200 */ if(a) if(b) a=0;\n}\n' > "$work/m.c"
+cat > "$work/menu.lua" << 'LUA'
+vim.wait(10000, function() return #vim.diagnostic.get(0) == 2 end, 10)
+vim.ui.select = function(items, _, on_choice) on_choice(items[1], 1) end
+vim.fn.cursor(3, 1)
+vim.fn.search('if(', 'c')
+vim.lsp.buf.code_action()
+vim.wait(5000, function() return vim.api.nvim_buf_get_lines(0, 2, 3, false)[1]:find('if (', 1, true) ~= nil end, 10)
+vim.fn.writefile(vim.api.nvim_buf_get_lines(0, 2, 3, false), vim.env.RESULT)
+vim.cmd('qa!')
+LUA
+PATH="$work/bin:$PATH" RESULT="$work/menu" timeout 60 nvim --headless --clean --cmd 'filetype on' \
+  --cmd "source $root/contrib/neovim/stylo-lsp.lua" m.c -c "luafile menu.lua" > "$work/menu.log" 2>&1
+if [ "$(cat "$work/menu" 2> /dev/null)" != "$(printf '  /* \360\237\230\200\360\237\230\200\360\237\230\200\360\237\230\200 */ if (a) if(b) a=0;')" ]; then
+  echo "FAIL: the first action offered at the first 'if(' after four emoji made:"
+  cat "$work/menu" "$work/menu.log" 2> /dev/null
   fail=1
 fi
 
