@@ -13,7 +13,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -26,6 +29,7 @@
 #include "report/file_commit.h"
 #include "report/unified_diff.h"
 #include "core/check.h"
+#include "platform/replace_steps.h"
 #include "scanner/line_reader.h"
 #include "test_support.h"
 
@@ -476,6 +480,300 @@ TEST(FileCommit, AFileNamedTwiceIsFixedOnce) {
   EXPECT_EQ(read_file(file), "while (x)\n");
   EXPECT_TRUE(std::filesystem::is_symlink(dir + "/link.c"));
   EXPECT_EQ(entries_of(dir), (std::vector<std::string>{"a.c", "link.c"}));
+}
+
+// The commit's steps over a file system of the test's own: files by name,
+// each an identity and its bytes; replacements by handle. A step fails, or
+// a file changes, exactly where a case asks, which a real disk cannot be
+// made to do on cue.
+class fake_steps final : public stylo::platform::replace_steps {
+ public:
+  using input_handle = stylo::platform::input_handle;
+  using output_handle = stylo::platform::output_handle;
+  struct file {
+    std::uint64_t inode = 0;
+    std::string bytes;
+  };
+
+  std::map<std::string, file> files;
+  std::map<output_handle, file> replacements;  // made, not yet removed
+  int sync_error = 0;                          // of the batch's sync
+  int late_sync_error = 0;                     // of a replacement made at the commit
+  std::map<std::string, int> open_error;       // by name
+  std::map<std::string, int> publish_error;    // by name
+  std::function<void(fake_steps&, const std::string&)> before_compare;
+  std::vector<std::string> published;          // in order
+  std::vector<std::string> directories_synced;
+  std::map<std::string, std::string> compared;  // each file's bytes when opened to compare
+  std::size_t inputs_open = 0;
+
+  // A replacement written by a job: a new identity, the fixed bytes.
+  output_handle replacement(const std::string& bytes) {
+    const output_handle handle = next_handle_++;
+    replacements[handle] = {next_inode_++, bytes};
+    return handle;
+  }
+  file& add(const std::string& name, const std::string& bytes) { return files[name] = {next_inode_++, bytes}; }
+
+  int sync_outputs(const output_handle* handles, std::size_t count) override {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (made_late_.contains(handles[i])) return late_sync_error;
+    }
+    return sync_error;
+  }
+  int open_source(const std::string& name, input_handle& input, stylo::platform::file_facts& facts) override {
+    if (before_compare) before_compare(*this, name);
+    if (const auto error = open_error.find(name); error != open_error.end()) return error->second;
+    const auto found = files.find(name);
+    if (found == files.end()) return ENOENT;
+    compared[name] = found->second.bytes;
+    facts = {};
+    facts.device = 1;
+    facts.inode = found->second.inode;
+    facts.size = found->second.bytes.size();
+    input = next_handle_++;
+    reading_[input] = {found->second.bytes, 0};
+    ++inputs_open;
+    return 0;
+  }
+  stylo::platform::block_read read_block(input_handle input, char* into, std::size_t capacity) override {
+    auto& [bytes, at] = reading_.at(input);
+    const std::size_t n = std::min(capacity, bytes.size() - at);
+    std::copy_n(bytes.data() + at, n, into);
+    at += n;
+    return {n == 0 ? stylo::platform::read_outcome::end : stylo::platform::read_outcome::data, n};
+  }
+  void close_input(input_handle input) override {
+    const std::lock_guard<std::mutex> one_at_a_time(closing_);
+    EXPECT_EQ(reading_.erase(input), 1u) << "closed twice, or never opened";
+    --inputs_open;
+  }
+  int create_replacement(const std::string&, const stylo::platform::file_facts&, input_handle,
+                         stylo::platform::temporary_file& made) override {
+    made.handle = replacement("");
+    made_late_.insert(made.handle);
+    return 0;
+  }
+  int write_to(output_handle handle, std::string_view bytes) override {
+    replacements.at(handle).bytes.append(bytes);
+    return 0;
+  }
+  int sync_output(output_handle) override { return late_sync_error; }  // one at a time: as late_sync_error
+  int publish(stylo::platform::temporary_file& made, const std::string& target) override {
+    if (const auto error = publish_error.find(target); error != publish_error.end()) return error->second;
+    files[target] = replacements.at(made.handle);
+    published.push_back(target);
+    return 0;
+  }
+  int facts_of(output_handle handle, stylo::platform::file_facts& facts) override {
+    facts = {};
+    facts.device = 1;
+    facts.inode = replacements.at(handle).inode;
+    return 0;
+  }
+  void remove_temporary(stylo::platform::temporary_file& made) override {
+    EXPECT_EQ(replacements.erase(made.handle), 1u) << "a replacement removed twice, or never made";
+    made.handle = stylo::platform::no_output;
+    made.name.clear();
+  }
+  void sync_directories_of(const std::vector<std::string>& names) override {
+    directories_synced.insert(directories_synced.end(), names.begin(), names.end());
+  }
+
+ private:
+  output_handle next_handle_ = 100;
+  std::uint64_t next_inode_ = 1;
+  std::map<input_handle, std::pair<std::string, std::size_t>> reading_;
+  std::set<output_handle> made_late_;  // by create_replacement, at the commit
+  std::mutex closing_;
+};
+
+// A batch over the fake file system: which files are replaced, which left
+// as they are and why, in the batch's order, and every descriptor and
+// replacement given back whatever became of the file.
+TEST(FileCommit, BatchStepsOverAFakeFileSystem) {
+  using stylo::report::file_commit;
+  using outcome = file_commit::outcome;
+  struct job {
+    std::string name;    // the file named; its target is the name before a '>'
+    bool fixed = true;   // false: nothing to replace
+    bool in_memory = false;
+  };
+  const struct {
+    const char* what;
+    std::vector<job> jobs;
+    std::function<void(fake_steps&)> set_up;
+    std::vector<outcome> outcomes;
+    std::vector<int> errors;
+    std::vector<std::string> published;
+  } cases[] = {
+      {"three files, the middle one with nothing to replace",
+       {{"a.c"}, {"b.c", false}, {"c.c"}},
+       {},
+       {outcome::replaced, outcome::untouched, outcome::replaced},
+       {0, 0, 0},
+       {"a.c", "c.c"}},
+      {"the batch's sync fails: nothing replaced",
+       {{"a.c"}, {"b.c"}},
+       [](fake_steps& fs) { fs.sync_error = EIO; },
+       {outcome::write_failed, outcome::write_failed},
+       {EIO, EIO},
+       {}},
+      {"a file's bytes changed between its read and the compare, same size",
+       {{"a.c"}, {"b.c"}, {"c.c"}},
+       [](fake_steps& fs) {
+         fs.before_compare = [](fake_steps& f, const std::string& name) {
+           if (name == "b.c") f.files[name].bytes = "if(y)\n";
+         };
+       },
+       {outcome::replaced, outcome::changed_meanwhile, outcome::replaced},
+       {0, 0, 0},
+       {"a.c", "c.c"}},
+      {"a file removed before the compare",
+       {{"a.c"}, {"b.c"}},
+       [](fake_steps& fs) { fs.files.erase("a.c"); },
+       {outcome::changed_meanwhile, outcome::replaced},
+       {0, 0},
+       {"b.c"}},
+      {"another file with the same bytes put in its place",
+       {{"a.c"}},
+       [](fake_steps& fs) { fs.add("a.c", "if(x)\n"); },
+       {outcome::changed_meanwhile},
+       {0},
+       {}},
+      {"no descriptor left to compare a file",
+       {{"a.c"}, {"b.c"}},
+       [](fake_steps& fs) { fs.open_error["a.c"] = EMFILE; },
+       {outcome::write_failed, outcome::replaced},
+       {EMFILE, 0},
+       {"b.c"}},
+      {"the rename over a file fails",
+       {{"a.c"}, {"b.c"}},
+       [](fake_steps& fs) { fs.publish_error["a.c"] = EXDEV; },
+       {outcome::write_failed, outcome::replaced},
+       {EXDEV, 0},
+       {"b.c"}},
+      {"a file named twice: the second finds the first's replacement",
+       {{"a.c"}, {"link.c>a.c"}},
+       {},
+       {outcome::replaced, outcome::ours_meanwhile},
+       {0, 0},
+       {"a.c"}},
+      {"a replacement left to the commit (no descriptor left to the job): made after the others",
+       {{"a.c", true, true}, {"b.c"}},
+       {},
+       {outcome::replaced, outcome::replaced},
+       {0, 0},
+       {"b.c", "a.c"}},
+      {"replacements left to the commit, with none made by a job",
+       {{"a.c", true, true}, {"b.c", true, true}, {"c.c", true, true}},
+       {},
+       {outcome::replaced, outcome::replaced, outcome::replaced},
+       {0, 0, 0},
+       {"a.c", "b.c", "c.c"}},
+      {"a file named twice, both left to the commit: never both in one group",
+       {{"x.c"}, {"y.c"}, {"a.c", true, true}, {"link.c>a.c", true, true}},
+       {},
+       {outcome::replaced, outcome::replaced, outcome::replaced, outcome::ours_meanwhile},
+       {0, 0, 0, 0},
+       {"x.c", "y.c", "a.c"}},
+      {"replacements left to the commit whose group's sync fails",
+       {{"a.c"}, {"b.c", true, true}, {"c.c", true, true}},
+       [](fake_steps& fs) { fs.late_sync_error = ENOSPC; },
+       {outcome::replaced, outcome::write_failed, outcome::write_failed},
+       {0, ENOSPC, ENOSPC},
+       {"a.c"}},
+      {"a replacement left to the commit, its file changed meanwhile",
+       {{"a.c"}, {"b.c", true, true}, {"c.c", true, true}},
+       [](fake_steps& fs) { fs.files["b.c"].bytes = "if(z)\n"; },
+       {outcome::replaced, outcome::changed_meanwhile, outcome::replaced},
+       {0, 0, 0},
+       {"a.c", "c.c"}},
+      {"a replacement left to the commit whose sync fails",
+       {{"a.c", true, true}, {"b.c"}},
+       [](fake_steps& fs) { fs.late_sync_error = ENOSPC; },
+       {outcome::write_failed, outcome::replaced},
+       {ENOSPC, 0},
+       {"b.c"}},
+      {"the batch's sync fails, a replacement left to the commit still made and synced on its own",
+       {{"a.c"}, {"b.c", true, true}},
+       [](fake_steps& fs) { fs.sync_error = EIO; },
+       {outcome::write_failed, outcome::replaced},
+       {EIO, 0},
+       {"b.c"}},
+  };
+  for (const auto& c : cases) {
+    fake_steps fs;
+    const std::size_t budget_size = 8;
+    stylo::report::descriptor_budget budget(budget_size);
+    std::vector<std::string> targets;
+    for (const job& each : c.jobs) {
+      const std::string target = each.name.substr(each.name.find('>') + 1);
+      if (!fs.files.contains(target)) fs.add(target, "if(x)\n");
+      targets.push_back(target);
+    }
+    // The jobs as they leave their threads: facts and bytes as read, the
+    // fixed text written to a replacement or (no descriptor) kept.
+    std::vector<stylo::report::file_check*> checks;
+    file_commit commit(budget, budget_size, fs);
+    for (std::size_t i = 0; i < c.jobs.size(); ++i) {
+      auto check = std::make_unique<stylo::report::file_check>();
+      check->name = c.jobs[i].name.substr(0, c.jobs[i].name.find('>'));
+      if (c.jobs[i].fixed) {
+        const fake_steps::file& as_read = fs.files.at(targets[i]);
+        check->fixing = stylo::report::fix_state::fixed;
+        check->fixes = 1;
+        check->target = targets[i];
+        check->facts.device = 1;
+        check->facts.inode = as_read.inode;
+        check->facts.size = as_read.bytes.size();
+        check->original = as_read.bytes;
+        if (c.jobs[i].in_memory) {
+          check->in_memory = true;
+          check->fixed = "if (x)\n";
+        } else {
+          ASSERT_TRUE(budget.take());
+          check->holds_descriptor = true;
+          check->replacement.handle = fs.replacement("if (x)\n");
+        }
+      }
+      checks.push_back(check.get());
+      commit.add(std::move(check));
+    }
+    if (c.set_up) c.set_up(fs);
+    const auto before = fs.files;
+    commit.commit();
+
+    ASSERT_EQ(commit.entries().size(), c.jobs.size()) << c.what;
+    std::vector<std::string> replaced;
+    for (std::size_t i = 0; i < c.jobs.size(); ++i) {
+      const file_commit::entry& each = commit.entries()[i];
+      EXPECT_EQ(each.check.get(), checks[i]) << c.what << ": the batch's order, entry " << i;
+      EXPECT_EQ(each.what, c.outcomes[i]) << c.what << ": entry " << i;
+      if (c.errors[i] != 0) {
+        EXPECT_EQ(each.check->error, c.errors[i]) << c.what << ": entry " << i;
+      }
+      EXPECT_EQ(each.check->replacement.handle, stylo::platform::no_output) << c.what << ": entry " << i;
+      EXPECT_TRUE(each.check->original.empty() && each.check->fixed.empty()) << c.what << ": entry " << i;
+      if (each.what == outcome::replaced) replaced.push_back(targets[i]);
+    }
+    EXPECT_EQ(fs.published, c.published) << c.what;
+    // A file the commit did not replace holds what it held when compared
+    // (another program's bytes), or before the commit.
+    for (const auto& [name, was] : before) {
+      const bool put = std::find(fs.published.begin(), fs.published.end(), name) != fs.published.end();
+      const std::string kept = fs.compared.contains(name) ? fs.compared.at(name) : was.bytes;
+      ASSERT_TRUE(fs.files.contains(name)) << c.what << ": " << name;
+      EXPECT_EQ(fs.files.at(name).bytes, put ? "if (x)\n" : kept) << c.what << ": " << name;
+    }
+    std::sort(fs.directories_synced.begin(), fs.directories_synced.end());
+    std::sort(replaced.begin(), replaced.end());
+    EXPECT_EQ(fs.directories_synced, replaced) << c.what;
+    EXPECT_EQ(fs.inputs_open, 0u) << c.what << ": every file opened to compare closed";
+    EXPECT_TRUE(fs.replacements.empty()) << c.what << ": every replacement closed or removed";
+    for (std::size_t i = 0; i < budget_size; ++i) EXPECT_TRUE(budget.take()) << c.what << ": descriptors given back";
+    EXPECT_FALSE(budget.take()) << c.what;
+  }
 }
 
 }  // namespace

@@ -35,6 +35,24 @@ input_handle open_for_reading(const std::string& name) {
   return fd;
 }
 
+int open_without_waiting(const std::string& name, input_handle& input) {
+  input = no_input;
+  if (!can_name_a_file(name)) return ENOENT;
+  // O_NONBLOCK: a FIFO opens at once, writer or not; a regular file reads
+  // as it always does.
+  const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  if constexpr (!directory_reads_fail) {
+    struct stat status;
+    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+      ::close(fd);
+      return EISDIR;
+    }
+  }
+  input = fd;
+  return 0;
+}
+
 input_handle standard_input() { return STDIN_FILENO; }
 
 void close_input(input_handle input) { ::close(static_cast<int>(input)); }

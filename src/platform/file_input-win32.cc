@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cerrno>
+
 #include "platform/utf8.h"
 
 namespace stylo::platform {
@@ -39,6 +41,15 @@ input_handle open_for_reading(const std::string& name) {
     return no_input;
   }
   return reinterpret_cast<input_handle>(file);
+}
+
+// Windows's opening never waits for a pipe's writer.
+int open_without_waiting(const std::string& name, input_handle& input) {
+  input = open_for_reading(name);
+  if (input != no_input) return 0;
+  // A shortage of handles is told apart, by the code the other systems
+  // give it; any other failure is a file that cannot be opened.
+  return ::GetLastError() == ERROR_TOO_MANY_OPEN_FILES ? EMFILE : ERROR_FILE_NOT_FOUND;
 }
 
 input_handle standard_input() { return reinterpret_cast<input_handle>(::GetStdHandle(STD_INPUT_HANDLE)); }

@@ -32,6 +32,15 @@ inline bool can_name_a_file(std::string_view name) {
 /// directory where the system says so at once, or a name that names no file.
 input_handle open_for_reading(const std::string& name);
 
+/// Opens `name` for reading as `open_for_reading` does, except that it
+/// never waits (a FIFO with no writer opens at once, and reads as empty
+/// then) and says why it failed: 0, or the system's code (a shortage of
+/// descriptors is EMFILE or ENFILE, not a missing file). It takes no facts
+/// of the file where the system can tell a directory at its first read,
+/// which a run that fixes files calls for every file it checks, nearly all
+/// of which have nothing to fix and need none.
+int open_without_waiting(const std::string& name, input_handle& input);
+
 /// Standard input, read as bytes (in binary mode, on Windows).
 input_handle standard_input();
 

@@ -142,38 +142,61 @@ void file_check::keep_findings_of(checker& with, std::string_view text, std::siz
 
 void file_check::fix(checker& with, std::string& text, std::size_t keep_at_most, const job_settings& how) {
   platform::input_handle input = platform::no_input;
-  const int opened = platform::open_source(name, input, facts);
+  const int opened = platform::open_without_waiting(name, input);
   if (opened == EMFILE || opened == ENFILE) {
     outcome = check_outcome::cannot_open;
     fixing = fix_state::descriptor_shortage;
     error = opened;
     return;
   }
-  if (opened != 0 || facts.directory) {
+  if (opened != 0) {
     // Missing, unreadable, a directory: as a plain run reports it.
-    if (input != platform::no_input) platform::close_input(input);
     keeping_sink keep(*this, keep_at_most, lines_of(how.changes, name));
     outcome = with.check_file(name, keep);
     return;
   }
-  if (!facts.regular) {
-    // A FIFO, a device: checked from the descriptor already open, once (a
-    // FIFO's text can be read only once, and opened again it would wait
-    // for a writer that has gone), and never replaced.
-    keeping_sink keep(*this, keep_at_most, lines_of(how.changes, name));
-    outcome = with.check_input(name, input, keep);
-    platform::close_input(input);
-    if (outcome == check_outcome::checked && fixable) fixing = fix_state::not_regular;
-    return;
-  }
-  // Most files have nothing to fix: checked as a plain run checks them, a
-  // block at a time, and only a file with a fix is read whole, once.
+  // Checked from the descriptor open, once: a FIFO's text can be read only
+  // once, and opened again it would wait for a writer that has gone. Most
+  // files have nothing to fix: checked as a plain run checks them, a block
+  // at a time, and only a file with a fix is asked what it is, and read
+  // whole, once.
   {
     keeping_sink keep(*this, keep_at_most, lines_of(how.changes, name));
     outcome = with.check_input(name, input, keep);
   }
-  if (outcome != check_outcome::checked || !fixable || platform::rewind_input(input) != 0) {
+  if (outcome != check_outcome::checked) {
+    const bool directory = platform::facts_of(input, facts) == 0 && facts.directory;
     platform::close_input(input);
+    if (directory) {
+      // A directory, which this system lets one open: as a plain run
+      // reports it.
+      clear_findings(*this);
+      keeping_sink keep(*this, keep_at_most, lines_of(how.changes, name));
+      outcome = with.check_file(name, keep);
+    }
+    return;
+  }
+  if (!fixable) {
+    platform::close_input(input);
+    return;
+  }
+  if (const int unknown = platform::facts_of(input, facts); unknown != 0) {
+    // What the file is cannot be told: left as it was, and said so.
+    platform::close_input(input);
+    fixing = fix_state::write_failed;
+    error = unknown;
+    return;
+  }
+  if (!facts.regular) {
+    // A FIFO, a device: checked, never fixed or replaced.
+    platform::close_input(input);
+    fixing = fix_state::not_regular;
+    return;
+  }
+  if (const int rewound = platform::rewind_input(input); rewound != 0) {
+    platform::close_input(input);
+    fixing = fix_state::write_failed;
+    error = rewound;
     return;
   }
   clear_findings(*this);

@@ -15,17 +15,25 @@
 ///     owner and attributes (file_replace.h);
 ///  4. the directories synced, so that the renames stay.
 ///
+/// A file whose job found no descriptor left has its replacement made at
+/// the commit, after the others, in groups as large as the descriptors the
+/// others gave back, each group synced at once (steps 1 to 3 again): when
+/// every file has fixes the jobs run far ahead of the report, and most
+/// replacements are made here. The same file never twice in one group.
+///
 /// Files with nothing to replace wait in the batch too, so that the report
 /// keeps the order; a batch holds at most as many replacements as the
 /// descriptors allow, and a bounded number of files.
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/replace_steps.h"
 #include "report/file_check.h"
 
 namespace stylo::report {
@@ -47,8 +55,12 @@ class file_commit {
 
   /// `descriptors`: the run's budget, which the replacements of the batch
   /// come from and go back to; `most_replacements` of them may wait.
-  file_commit(descriptor_budget& descriptors, std::size_t most_replacements)
-      : descriptors_(descriptors), most_replacements_(most_replacements == 0 ? 1 : most_replacements) {}
+  /// `steps`: the system's, or a test's.
+  file_commit(descriptor_budget& descriptors, std::size_t most_replacements,
+              platform::replace_steps& steps = platform::system_replace_steps())
+      : descriptors_(descriptors),
+        most_replacements_(most_replacements == 0 ? 1 : most_replacements),
+        steps_(steps) {}
 
   /// Takes a file's result, in the run's order.
   void add(std::unique_ptr<file_check> check);
@@ -66,10 +78,21 @@ class file_commit {
   void clear();
 
  private:
-  outcome put_in_place(file_check& check, platform::input_handle& old_file);
+  /// Whether the file still holds the bytes the fixes were made on: then
+  /// nothing, with `old_file` open on it (and its facts in `facts`);
+  /// otherwise what became of it, with nothing open.
+  std::optional<outcome> compare(file_check& check, platform::input_handle& old_file,
+                                 platform::file_facts* facts = nullptr);
+  /// Renames the synced replacement over the file.
+  outcome put_in_place(file_check& check);
+  /// The entry's replacement closed (or removed), its texts let go.
+  void done_with(entry& each, std::vector<std::string>& renamed);
+  bool holds_exactly(platform::input_handle input, std::string_view bytes);
+  void close_side_by_side(std::vector<platform::input_handle>& files);
 
   descriptor_budget& descriptors_;
   const std::size_t most_replacements_;
+  platform::replace_steps& steps_;
   std::vector<entry> entries_;
   std::size_t replacements_ = 0;
   /// The files this run has put in place (device, inode): one found in a

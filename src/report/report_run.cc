@@ -44,16 +44,22 @@ constexpr std::size_t files_waiting_per_thread = 32;
 constexpr std::size_t files_waiting_per_thread_fixing = 256;
 constexpr std::size_t held_bytes_per_thread = std::size_t{1} << 20;
 
-// How many replacements may wait open for their turn: the descriptors the
-// process may hold, less those the run needs besides (standard streams,
-// the report, a file list, a directory walk, each thread's file being
-// read, the file compared at the commit), halved for safety; at most 128,
-// which is enough to make one sync serve many files.
-std::size_t replacement_budget(unsigned jobs) {
+// How many descriptors the jobs' replacements may hold while they wait for
+// their turn: the descriptors the process may hold, less those the run
+// needs besides (standard streams, the report, a file list, a directory
+// walk, each thread's file being read, the files compared at the commit),
+// halved for safety; at most what every file waiting could use (the
+// pipeline's window and a batch), since a job that finds none left has its
+// replacement made at the commit, which costs a sync more.
+std::size_t descriptor_budget_size(unsigned jobs) {
   const std::size_t reserve = 16 + 2 * std::size_t{jobs};
   const std::size_t limit = platform::descriptor_limit();
-  return limit > reserve ? std::min<std::size_t>(128, (limit - reserve) / 2) : 0;
+  const std::size_t waiting = files_waiting_per_thread_fixing * jobs + 128;
+  return limit > reserve ? std::min(waiting, (limit - reserve) / 2) : 0;
 }
+// How many replacements a batch commits at once: at most 128, which is
+// enough to make one sync serve many files.
+std::size_t replacement_budget(unsigned jobs) { return std::min<std::size_t>(128, descriptor_budget_size(jobs)); }
 
 // Something done on the report's thread when its turn comes (a message,
 // standard input's check); false when the run must end there.
@@ -78,7 +84,7 @@ class report_run {
       : given_(given),
         output_(output),
         results_(format, known, output, changes),
-        descriptors_(replacement_budget(jobs)),
+        descriptors_(descriptor_budget_size(jobs)),
         commit_(descriptors_, replacement_budget(jobs)) {
     settings_.fix = given.fix;
     settings_.diff = given.diff;
