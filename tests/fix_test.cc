@@ -766,6 +766,9 @@ TEST(FileCommit, BatchStepsOverAFakeFileSystem) {
       ASSERT_TRUE(fs.files.contains(name)) << c.what << ": " << name;
       EXPECT_EQ(fs.files.at(name).bytes, put ? "if (x)\n" : kept) << c.what << ": " << name;
     }
+    // The directories are synced once, at the end of the run.
+    EXPECT_TRUE(fs.directories_synced.empty()) << c.what << ": directories synced before the end";
+    commit.finish();
     std::sort(fs.directories_synced.begin(), fs.directories_synced.end());
     std::sort(replaced.begin(), replaced.end());
     EXPECT_EQ(fs.directories_synced, replaced) << c.what;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -155,7 +156,12 @@ void file_commit::commit() {
   }
   for (; freed > 0; --freed) descriptors_.give_back();
   close_side_by_side(replaced_files);
-  if (!renamed.empty()) steps_.sync_directories_of(renamed);
+  renamed_.insert(renamed_.end(), std::make_move_iterator(renamed.begin()), std::make_move_iterator(renamed.end()));
+}
+
+void file_commit::finish() {
+  if (!renamed_.empty()) steps_.sync_directories_of(renamed_);
+  renamed_.clear();
 }
 
 void file_commit::done_with(entry& each, std::vector<std::string>& renamed) {

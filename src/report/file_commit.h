@@ -13,7 +13,11 @@
 ///     program wrote it, and said so;
 ///  3. only then the replacement renamed over it, which keeps its mode,
 ///     owner and attributes (file_replace.h);
-///  4. the directories synced, so that the renames stay.
+///  4. the directories synced, so that the renames stay: once for the run,
+///     at its end (`finish`), not for each batch. A rename not yet synced
+///     when the machine stops leaves the file as it was, whole, which a
+///     second run fixes; a sync for each batch cost as much as the rest of
+///     the commit on a tree with few files to fix.
 ///
 /// A file whose job found no descriptor left has its replacement made at
 /// the commit, after the others, in groups as large as the descriptors the
@@ -72,6 +76,13 @@ class file_commit {
   /// Commits the batch (see above). The entries keep their order.
   void commit();
 
+  /// Syncs the directories of the files put in place since the last call
+  /// (4. above). At the end of the run; a commit dropped unfinished does it.
+  void finish();
+  ~file_commit() { finish(); }
+  file_commit(const file_commit&) = delete;
+  file_commit& operator=(const file_commit&) = delete;
+
   /// The files since the last `clear`, in order, with their outcomes once
   /// committed.
   std::vector<entry>& entries() { return entries_; }
@@ -95,6 +106,7 @@ class file_commit {
   platform::replace_steps& steps_;
   std::vector<entry> entries_;
   std::size_t replacements_ = 0;
+  std::vector<std::string> renamed_;  ///< put in place, their directories not yet synced
   /// The files this run has put in place (device, inode): one found in a
   /// file's place at the comparison is this run's own doing, not another's.
   std::set<std::pair<std::uint64_t, std::uint64_t>> made_;

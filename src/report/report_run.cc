@@ -130,7 +130,9 @@ class report_run {
     while (pipeline_ && !pipeline_->empty()) {
       if (!take(pipeline_->take_next())) return false;
     }
-    return commit_.empty() || commit_batch();
+    const bool go_on = commit_.empty() || commit_batch();
+    commit_.finish();
+    return go_on;
   }
 
  private:
