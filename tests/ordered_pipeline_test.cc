@@ -279,6 +279,13 @@ TEST(OrderedPipeline, DroppedWithWorkOutstandingLeavesNothing) {
           pipe.add(std::make_unique<fake_job>(counts, id, 1, 0us, held));
         }
       }
+      // Started before any entry is taken: the report's thread, helping
+      // while the front is not done, may claim the held job itself, and
+      // would wait for ever on a gate opened only after the taking.
+      releaser.emplace([&] {
+        std::this_thread::sleep_for(50ms);
+        late.open();
+      });
       for (std::size_t i = 0; i < c.taken; ++i) {
         const pipeline::entry next = pipe.take_next();
         if (const auto* job = std::get_if<std::unique_ptr<fake_job>>(&next)) {
@@ -286,10 +293,6 @@ TEST(OrderedPipeline, DroppedWithWorkOutstandingLeavesNothing) {
         }
       }
       EXPECT_EQ(pipe.waiting(), c.entries - c.taken);
-      releaser.emplace([&] {
-        std::this_thread::sleep_for(50ms);
-        late.open();
-      });
     }
     releaser->join();
     const int started = counts.started;

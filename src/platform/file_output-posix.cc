@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "platform/file_replace.h"
@@ -41,7 +42,11 @@ const int stopping_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXF
 // would have without this handler, so that the shell sees why it ended.
 // unlink, signal and raise are async-signal-safe; the table is read only.
 extern "C" void remove_and_die(int signal_number) {
-  removal_registry::remove_all([](const char* name) { ::unlink(name); });
+  removal_registry::remove_all([](const char* name) { ::unlink(name); },
+                                [] {
+                                  const struct timespec millisecond = {0, 1000000};
+                                  ::nanosleep(&millisecond, nullptr);
+                                });
   std::signal(signal_number, SIG_DFL);
   std::raise(signal_number);
 }
@@ -138,6 +143,8 @@ int create_beside(const std::string& final_name, temporary_file& file, const fil
       return EMFILE;
     }
     const int fd = ::open(file.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    const int error = errno;
+    removal_registry::settled();
     if (fd >= 0) {
       file.handle = fd;
       // The file replaced keeps its permissions (the umask took some away
@@ -150,7 +157,6 @@ int create_beside(const std::string& final_name, temporary_file& file, const fil
       }
       return 0;
     }
-    const int error = errno;
     removal_registry::forget(file.registration);
     if (error != EEXIST || attempt == 100) {
       file.name.clear();  // not ours: nothing to remove

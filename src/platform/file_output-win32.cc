@@ -18,7 +18,7 @@ BOOL WINAPI remove_on_stop(DWORD) {
   removal_registry::remove_all([](const char* name) {
     std::wstring wide;
     if (utf8_to_wide(name, wide)) ::DeleteFileW(wide.c_str());
-  });
+  }, [] { ::Sleep(1); });
   return FALSE;
 }
 
@@ -80,11 +80,12 @@ int create_beside(const std::string& final_name, temporary_file& file, const fil
     }
     const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                         nullptr);
+    const DWORD error = ::GetLastError();
+    removal_registry::settled();
     if (handle != INVALID_HANDLE_VALUE) {
       file.handle = reinterpret_cast<output_handle>(handle);
       return 0;
     }
-    const DWORD error = ::GetLastError();
     removal_registry::forget(file.registration);
     if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt == 100) {
       file.name.clear();  // not ours: nothing to remove

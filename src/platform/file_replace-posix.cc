@@ -93,7 +93,9 @@ int publish(temporary_file& file, const std::string& target) {
     const std::string name = temporary_name_in(file.directory);
     file.registration = removal_registry::keep(name);
     if (file.registration < 0) return EMFILE;
-    if (const int error = replace_system::name_unnamed(static_cast<int>(file.handle), name); error != 0) {
+    const int error = replace_system::name_unnamed(static_cast<int>(file.handle), name);
+    removal_registry::settled();
+    if (error != 0) {
       removal_registry::forget(file.registration);
       return error;
     }
